@@ -1,0 +1,32 @@
+# The two commands: `make run` and `make test`. Both install what is missing first.
+BUILD := build
+NATIVE := $(BUILD)/native
+WINDOWS := $(BUILD)/windows
+JOBS := 2
+
+.PHONY: all setup native windows run test clean
+
+all: native windows
+
+setup:
+	@bash scripts/setup.sh
+
+native: setup
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+windows: setup
+	@cmake -S . -B $(WINDOWS) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	@cmake --build $(WINDOWS) -j $(JOBS)
+
+# One CTest run over both trees, so it ends with one summary.
+test: native windows
+	@printf 'subdirs("native")\nsubdirs("windows")\n' > $(BUILD)/CTestTestfile.cmake
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: windows
+	@bash scripts/run.sh $(WINDOWS)/bin/corvane.exe
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,19 @@
+# Native Linux tree: the core under AddressSanitizer and UndefinedBehaviorSanitizer.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+set(SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+target_compile_options(corvane_core PRIVATE ${SANITIZE} -g)
+target_link_options(corvane_core PUBLIC ${SANITIZE})
+
+add_executable(corvane_core_tests ${CORE_TEST_SOURCES})
+target_compile_options(corvane_core_tests PRIVATE ${CORVANE_WARNINGS} ${SANITIZE} -g)
+target_link_libraries(corvane_core_tests PRIVATE corvane_core GTest::gtest_main)
+gtest_discover_tests(corvane_core_tests DISCOVERY_TIMEOUT 30)
+
+find_program(CLANG_FORMAT clang-format)
+if(CLANG_FORMAT)
+    add_test(NAME clang_format_clean
+        COMMAND ${CMAKE_COMMAND} -DCLANG_FORMAT=${CLANG_FORMAT} -DROOT=${CMAKE_SOURCE_DIR}
+                -P ${CMAKE_SOURCE_DIR}/cmake/check_format.cmake)
+endif()

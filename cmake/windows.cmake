@@ -1,0 +1,64 @@
+# Windows tree: the program itself, and its tests run under Wine on a private virtual display.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources")
+
+set(WIN_LIBS comctl32 comdlg32 gdi32 user32 kernel32)
+set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+# Small and self-contained: unused sections dropped, symbols stripped, no MinGW DLL needed.
+set(SIZE_FLAGS -Os -ffunction-sections)
+target_compile_options(corvane_core PRIVATE ${SIZE_FLAGS})
+
+add_library(corvane_ui STATIC
+    ui/app.cpp
+    ui/action_tree.cpp
+    ui/bind_commands.cpp
+    ui/completion_dialog.cpp
+    ui/key_capture.cpp
+    ui/main_dialog.cpp
+    ui/write_options.cpp
+)
+target_compile_options(corvane_ui PRIVATE ${CORVANE_WARNINGS} ${SIZE_FLAGS})
+target_link_libraries(corvane_ui PUBLIC corvane_core ${WIN_LIBS})
+
+add_executable(corvane WIN32 ui/main.cpp resources/corvane.rc)
+target_compile_options(corvane PRIVATE ${CORVANE_WARNINGS} ${SIZE_FLAGS})
+target_link_libraries(corvane PRIVATE corvane_ui)
+target_link_options(corvane PRIVATE ${STATIC_RUNTIME} -s -Wl,--gc-sections)
+
+# GoogleTest from the sources that Debian ships.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_executable(corvane_core_tests ${CORE_TEST_SOURCES})
+target_compile_options(corvane_core_tests PRIVATE ${CORVANE_WARNINGS})
+target_link_libraries(corvane_core_tests PRIVATE corvane_core gtest_main)
+target_link_options(corvane_core_tests PRIVATE ${STATIC_RUNTIME})
+
+file(GLOB UI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+add_executable(corvane_ui_tests ${UI_TEST_SOURCES} resources/corvane.rc)
+target_compile_options(corvane_ui_tests PRIVATE ${CORVANE_WARNINGS})
+target_link_libraries(corvane_ui_tests PRIVATE corvane_ui gtest)
+target_link_options(corvane_ui_tests PRIVATE ${STATIC_RUNTIME})
+add_dependencies(corvane_ui_tests corvane)
+
+# One display and one wineserver for the whole run, started and stopped as fixtures.
+set(WINE_STATE ${CMAKE_BINARY_DIR}/wine)
+add_test(NAME wine_session_start
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh start ${WINE_STATE})
+add_test(NAME wine_session_stop
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh stop ${WINE_STATE})
+set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
+set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+function(corvane_wine_test name target)
+    add_test(NAME ${name} COMMAND ${target} ${ARGN})
+    set_tests_properties(${name} PROPERTIES
+        FIXTURES_REQUIRED wine
+        RESOURCE_LOCK wine_display
+        TIMEOUT 300
+        ENVIRONMENT "CORVANE_WINE_STATE=${WINE_STATE}")
+endfunction()
+
+corvane_wine_test(win_core_tests corvane_core_tests)
+corvane_wine_test(win_ui_tests corvane_ui_tests)

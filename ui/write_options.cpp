@@ -1,0 +1,91 @@
+#include "write_options.h"
+
+#include <commdlg.h>
+
+#include "../output/config_writer.h"
+#include "../resources/resource.h"
+#include "app.h"
+
+SavePathPrompt AskSavePath = AskWithSaveDialog;
+
+static char FileNameBuffer[FileNameBufferSize];
+
+SavePathAnswer AskWithSaveDialog(HWND owner, char* path) {
+    OPENFILENAMEA request = {};
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.hwndOwner = owner;
+    request.lpstrFilter = "Config File\0*.cfg\0All Files\0*.*\0";
+    request.nFilterIndex = 1;
+    request.lpstrFile = path;
+    request.nMaxFile = FileNameBufferSize;
+    request.Flags = OFN_EXPLORER;
+    request.lpstrDefExt = "cfg";
+    if (GetSaveFileNameA(&request)) return SavePathChosen;
+    switch (CommDlgExtendedError()) {
+        case 0:
+            return SaveCancelled;
+        case FNERR_BUFFERTOOSMALL:
+            return SavePathTooLong;
+        default:
+            return SaveDialogFailed;
+    }
+}
+
+static void ReportWriteError(HWND owner, const char* what, const char* path) {
+    char message[FileNameBufferSize + 128];
+    wsprintfA(message, "%s\n\n%s", what, path);
+    MessageBoxA(owner, message, "Error", MB_OK | MB_ICONERROR);
+}
+
+int AppState::ConfigWriter(const char* writeMode) {
+    FileNameBuffer[0] = '\0';
+    switch (AskSavePath(MainDialog, FileNameBuffer)) {
+        case SavePathChosen:
+            break;
+        case SaveCancelled:
+            return 1;
+        case SavePathTooLong:
+            MessageBoxA(MainDialog,
+                        "The chosen file name is too long. Please choose a shorter path for the "
+                        "config file.",
+                        "Error", MB_OK | MB_ICONERROR);
+            return 1;
+        case SaveDialogFailed:
+            MessageBoxA(MainDialog, "The save dialog could not be shown.", "Error",
+                        MB_OK | MB_ICONERROR);
+            return 1;
+    }
+    int32_t writtenLength = 0;
+    switch (WriteConfigFile(Binds, FileNameBuffer, writeMode, &writtenLength)) {
+        case ConfigWritten:
+            SizeGauge(writtenLength);
+            break;
+        case ConfigOpenFailed:
+            ReportWriteError(MainDialog,
+                             "The config file could not be opened for writing:", FileNameBuffer);
+            break;
+        case ConfigWriteFailed:
+            ReportWriteError(MainDialog,
+                             "The config file could not be written completely:", FileNameBuffer);
+            break;
+    }
+    return 1;
+}
+
+INT_PTR CALLBACK WriteOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND) return 0;
+    switch (wParam) {
+        case IDC_ADD_TO_CONFIG:
+            App.ConfigWriter("a+");
+            EndDialog(dialog, 0);
+            break;
+        case IDC_WRITE_NEW_CONFIG:
+            App.ConfigWriter("w");
+            EndDialog(dialog, 0);
+            break;
+        case IDC_WRITE_CANCEL:
+            EndDialog(dialog, 0);
+            break;
+    }
+    return 0;
+}
