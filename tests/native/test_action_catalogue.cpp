@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "model/action_catalogue.h"
+
+namespace {
+
+int Cell(int category, int slot) { return category * SlotsPerCategory + slot; }
+
+int CountConversions(const char* text, bool* otherPercent) {
+    int conversions = 0;
+    *otherPercent = false;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p != '%') continue;
+        if (p[1] == 's') {
+            ++conversions;
+            ++p;
+        } else {
+            *otherPercent = true;
+        }
+    }
+    return conversions;
+}
+
+TEST(ActionCatalogue, CategoryNamesInIndexOrder) {
+    const char* const expected[CategoryCount] = {"Movement",       "Shooting", "Item Control",
+                                                 "Radio",          "Special",  "Other",
+                                                 "User Interface", "Messages"};
+    for (int category = 0; category < CategoryCount; ++category) {
+        ASSERT_NE(CategoryName(category), nullptr) << category;
+        EXPECT_STREQ(CategoryName(category), expected[category]);
+        EXPECT_EQ(CategoryName(category), CategoryNames[category]);
+    }
+    EXPECT_EQ(CategoryName(-1), nullptr);
+    EXPECT_EQ(CategoryName(CategoryCount), nullptr);
+}
+
+TEST(ActionCatalogue, EachCategoryFillsItsSlotsFromZeroWithoutGaps) {
+    const int expectedCounts[CategoryCount] = {10, 14, 4, 31, 3, 7, 5, 6};
+    int total = 0;
+    for (int category = 0; category < CategoryCount; ++category) {
+        for (int slot = 0; slot < SlotsPerCategory; ++slot) {
+            const int cell = Cell(category, slot);
+            const bool filled = slot < expectedCounts[category];
+            EXPECT_EQ(ActionLabels[cell] != nullptr, filled) << category << "," << slot;
+            EXPECT_EQ(ActionTemplates[cell] != nullptr, filled) << category << "," << slot;
+            EXPECT_EQ(ActionDescriptions[cell] != nullptr, filled) << category << "," << slot;
+            if (ActionLabels[cell] != nullptr) ++total;
+        }
+    }
+    EXPECT_EQ(total, 80);
+}
+
+struct SampleCell {
+    int Category;
+    int Slot;
+    const char* Label;
+    const char* Template;
+    const char* Description;
+};
+
+TEST(ActionCatalogue, SampleCellsHoldTheirExactTexts) {
+    const SampleCell samples[] = {
+        {0, 0, "Forward", "bind %s \"+forward\"", "Move Player Forward"},
+        {0, 4, "Jump", "bind %s \"+moveup\"", "Make Player Jump"},
+        {0, 9, "Turn Right", "bind %s \"+right\"", "Turn Player Right"},
+        {1, 1, "Reload", "bind %s \"+button5\"", "Reload Current Weapon"},
+        {1, 7, "Knife", "bind %s \"ut_weaptoggle knife\"", "Select Knives"},
+        {1, 13, "Zoom Reset", "bind %s \"ut_zoomreset\"", "Zoom Reset for Current Weapon"},
+        {2, 3, "Previous Item", "bind %s \"ut_itemprev\"", "Select Previous Item"},
+        {3, 0, "Affirmative!", "bind %s \"ut_radio 1 1\"", "Radio Message-> Affirmative!"},
+        {3, 7, "Whatever!", "bind %s \"ut_radio 1 8\"", "Whatever!"},
+        {3, 16, "Stay together.", "bind %s \"ut_radio 2 9\"", "Radio Message-> Stay together."},
+        {3, 20, "He's as dead as fried", "bind %s \"ut_radio 3 4\"",
+         "Radio Message-> He's as dead as fried"},
+        {3, 30, "Requesting backup.", "bind %s \"ut_radio 4 6\"",
+         "Radio Message-> Requesting backup."},
+        {4, 2, "Screenshot", "bind %s \"screenshotJPEG\"", "Take a Screenshot"},
+        {5, 0, "Vote Yes", "bind %s \"vote yes\"", "Vote Yes to a CallVote"},
+        {5, 1, "Vote No", "bind %s \"vote no\"", "Vote No to a Call Vote"},
+        {5, 4, "Custom Bind", "bind %s \"%s\"", "Completely Custom Bind to a Key"},
+        {5, 6, "Quit", "bind %s \"quit\"", "Quit Quake III"},
+        {6, 0, "Main Menu", "bind %s \"toggleconsole\"", "Show the Main Menu"},
+        {6, 4, "Radio", "bind %s \"ut_radio\"", "Show Main Radio Menu"},
+        {7, 0, "Custom Message", "bind %s \"say %s\"",
+         "Custom Say Message, Use Custom Control Box"},
+        {7, 1, "Custom Team Message", "bind %s \"say_team %s\"",
+         "Custom Team Message, Use Custom Control Box"},
+        {7, 2, "Your Status", "bind %s \"say_team I got $weapon [$bullets/x$clips]\"",
+         "Say Your Status for Weapons and Ammo"},
+        {7, 3, "Your Location", "bind %s \"say_team I'm $location[$health]\"",
+         "Say Your Current Location"},
+    };
+    for (const SampleCell& sample : samples) {
+        SCOPED_TRACE(std::to_string(sample.Category) + "," + std::to_string(sample.Slot));
+        Action action = {};
+        ASSERT_TRUE(FindAction(sample.Category, sample.Slot, &action));
+        EXPECT_STREQ(action.Label, sample.Label);
+        EXPECT_STREQ(action.Template, sample.Template);
+        EXPECT_STREQ(action.Description, sample.Description);
+        const int cell = Cell(sample.Category, sample.Slot);
+        EXPECT_EQ(action.Label, ActionLabels[cell]);
+        EXPECT_EQ(action.Template, ActionTemplates[cell]);
+        EXPECT_EQ(action.Description, ActionDescriptions[cell]);
+    }
+}
+
+TEST(ActionCatalogue, MultiLineTemplatesJoinLinesWithSingleLineFeeds) {
+    Action demo = {};
+    ASSERT_TRUE(FindAction(4, 0, &demo));
+    EXPECT_STREQ(demo.Label, "Auto Demo Script");
+    EXPECT_STREQ(demo.Description, "Start and Stop Recording Demos");
+    EXPECT_STREQ(demo.Template,
+                 "seta r_demo_1 \"set r_demo vstr r_demo_2;g_synchronousClients 1;record;"
+                 "g_synchronousClients 0\"\n"
+                 "seta r_demo_2 \"set r_demo vstr r_demo_1;stoprecord\"\n"
+                 "set r_demo vstr r_demo_1\n"
+                 "bind %s \"vstr r_demo\"");
+
+    Action clear = {};
+    ASSERT_TRUE(FindAction(4, 1, &clear));
+    EXPECT_STREQ(clear.Label, "Clear Screenshot");
+    EXPECT_STREQ(clear.Description, "Take a Screenshot with a Clear HUD");
+    EXPECT_STREQ(clear.Template,
+                 "seta screen_shot_clear \"cg_draw2d 0;cg_drawhands 0; wait; wait; wait; "
+                 "screenshotJPEG; toggle cg_drawhands; toggle cg_draw2d\"\n"
+                 "bind %s \"vstr screen_shot_clear\"");
+}
+
+TEST(ActionCatalogue, TemplatesTakeOneOrTwoStringsAndEndInABindLine) {
+    int twoArgumentCells = 0;
+    for (int cell = 0; cell < CatalogueCells; ++cell) {
+        const char* text = ActionTemplates[cell];
+        if (text == nullptr) continue;
+        SCOPED_TRACE(cell);
+        bool otherPercent = false;
+        const int conversions = CountConversions(text, &otherPercent);
+        EXPECT_FALSE(otherPercent);
+        EXPECT_TRUE(conversions == 1 || conversions == 2);
+        if (conversions == 2) {
+            const bool custom = cell == Cell(5, 4) || cell == Cell(7, 0) || cell == Cell(7, 1);
+            EXPECT_TRUE(custom);
+            ++twoArgumentCells;
+        }
+        const std::string full = text;
+        ASSERT_FALSE(full.empty());
+        EXPECT_NE(full.back(), '\n');
+        EXPECT_EQ(full.find("\n\n"), std::string::npos);
+        const std::string lastLine = full.substr(full.rfind('\n') + 1);  // npos + 1 == 0
+        EXPECT_EQ(lastLine.rfind("bind %s \"", 0), 0u) << lastLine;
+        EXPECT_EQ(lastLine.back(), '"');
+    }
+    EXPECT_EQ(twoArgumentCells, 3);
+}
+
+TEST(ActionCatalogue, RadioDescriptionsPrefixTheLabelExceptThreeSlots) {
+    for (int slot = 0; slot < 31; ++slot) {
+        SCOPED_TRACE(slot);
+        Action action = {};
+        ASSERT_TRUE(FindAction(3, slot, &action));
+        const bool bare = slot == 7 || slot == 14 || slot == 28;
+        const std::string expected =
+            bare ? std::string(action.Label) : "Radio Message-> " + std::string(action.Label);
+        EXPECT_EQ(action.Description, expected);
+        EXPECT_EQ(std::string(action.Template).rfind("bind %s \"ut_radio ", 0), 0u);
+    }
+}
+
+TEST(ActionCatalogue, LongestTextsMatchTheirKnownLengths) {
+    size_t category = 0, label = 0, description = 0, templ = 0;
+    for (int c = 0; c < CategoryCount; ++c) category = std::max(category, strlen(CategoryNames[c]));
+    for (int cell = 0; cell < CatalogueCells; ++cell) {
+        if (ActionLabels[cell] == nullptr) continue;
+        label = std::max(label, strlen(ActionLabels[cell]));
+        description = std::max(description, strlen(ActionDescriptions[cell]));
+        templ = std::max(templ, strlen(ActionTemplates[cell]));
+    }
+    EXPECT_EQ(category, 14u);
+    EXPECT_EQ(label, 27u);
+    EXPECT_EQ(description, 43u);
+    EXPECT_EQ(templ, 192u);
+    EXPECT_EQ(strlen(ActionTemplates[Cell(4, 0)]), 192u);
+}
+
+TEST(ActionCatalogue, EmptyOrOutOfRangeCellsYieldNothing) {
+    const int lastFilled[CategoryCount] = {9, 13, 3, 30, 2, 6, 4, 5};
+    const Action untouched = {"label", "template", "description"};
+    for (int category = 0; category < CategoryCount; ++category) {
+        for (int slot : {lastFilled[category] + 1, SlotsPerCategory - 1, SlotsPerCategory, -1}) {
+            Action action = untouched;
+            EXPECT_FALSE(FindAction(category, slot, &action)) << category << "," << slot;
+            EXPECT_EQ(action.Label, untouched.Label);
+            EXPECT_EQ(action.Template, untouched.Template);
+            EXPECT_EQ(action.Description, untouched.Description);
+        }
+    }
+    Action action = untouched;
+    EXPECT_FALSE(FindAction(-1, 0, &action));
+    EXPECT_FALSE(FindAction(CategoryCount, 0, &action));
+    EXPECT_EQ(action.Label, untouched.Label);
+}
+
+TEST(ActionCatalogue, EnumerationVisitsEveryFilledCellInIndexOrder) {
+    int visited = 0;
+    int previous = -1;
+    for (int c = NextActionCell(0); c >= 0; c = NextActionCell(c + 1)) {
+        ASSERT_GT(c, previous);
+        ASSERT_LT(c, CatalogueCells);
+        for (int skipped = previous + 1; skipped < c; ++skipped) {
+            EXPECT_EQ(ActionLabels[skipped], nullptr) << skipped;
+        }
+        Action action = {};
+        EXPECT_TRUE(FindAction(c / SlotsPerCategory, c % SlotsPerCategory, &action));
+        EXPECT_EQ(action.Label, ActionLabels[c]);
+        previous = c;
+        ++visited;
+    }
+    EXPECT_EQ(visited, 80);
+    EXPECT_EQ(previous, Cell(7, 5));
+    EXPECT_EQ(NextActionCell(Cell(7, 6)), -1);
+    EXPECT_EQ(NextActionCell(CatalogueCells), -1);
+    EXPECT_EQ(NextActionCell(Cell(0, 10)), Cell(1, 0));
+    EXPECT_EQ(NextActionCell(-5), 0);
+}
+
+}  // namespace
