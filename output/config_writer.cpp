@@ -1,0 +1,137 @@
+#include "config_writer.h"
+
+#include <cstdio>
+#include <cstring>
+
+const char ConfigHeader[] =
+    "//This Config has been created by Corvane\n"
+    "//Mail: corvane@example.org ";
+
+const char GeneralSection[] =
+    "//General Implementations\n"
+    "setA weapmodes \"01000110220000\"\n"
+    "\n"
+    "//Config Binds\n";
+
+namespace {
+
+// Slots are read only up to the declared count and never past their own storage, so a count or
+// text that went wrong cannot send the writer beyond the table.
+int32_t SlotsToWrite(const BindModel& binds) {
+    if (binds.BindCount < 0) return 0;
+    return binds.BindCount > MaxBinds ? MaxBinds : binds.BindCount;
+}
+
+size_t SlotLength(const BindSlot& slot) {
+    const void* end = std::memchr(slot.Text, '\0', BindSlotSize);
+    return end ? static_cast<size_t>(static_cast<const char*>(end) - slot.Text) : BindSlotSize;
+}
+
+// Collects the file's bytes with every line feed stored as carriage return and line feed, the way
+// a Windows text-mode stream would, and hands them to the file in large chunks. Remembers the
+// first failure; later output is dropped.
+class LineSink {
+public:
+    explicit LineSink(std::FILE* file) : file_(file) {}
+
+    void Put(const char* text, size_t length) {
+        for (size_t i = 0; i < length; ++i) {
+            if (used_ + 2 > sizeof(buffer_)) Flush();
+            if (text[i] == '\n') buffer_[used_++] = '\r';
+            buffer_[used_++] = text[i];
+        }
+    }
+    void Put(const char* text) { Put(text, std::strlen(text)); }
+    void LineBreak() { Put("\n", 1); }
+
+    void Flush() {
+        if (used_ != 0 && ok_ && std::fwrite(buffer_, 1, used_, file_) != used_) ok_ = false;
+        used_ = 0;
+    }
+    bool Ok() const { return ok_; }
+
+private:
+    char buffer_[8192];
+    std::FILE* file_;
+    size_t used_ = 0;
+    bool ok_ = true;
+};
+
+// Appending after a last line that has no break would glue the header onto it.
+bool EndsWithoutLineBreak(std::FILE* file, bool* failed) {
+    *failed = false;
+    if (std::fseek(file, 0, SEEK_END) != 0) return false;  // not seekable: nothing to inspect
+    long size = std::ftell(file);
+    if (size <= 0) return false;
+    if (std::fseek(file, -1, SEEK_END) != 0) return false;
+    int last = std::fgetc(file);
+    if (last == EOF) {
+        *failed = std::ferror(file) != 0;
+        return false;
+    }
+    // Switching from reading to writing needs a positioning call in between.
+    if (std::fseek(file, 0, SEEK_END) != 0) *failed = true;
+    return last != '\n';
+}
+
+}  // namespace
+
+int32_t ConfigWrittenLength(const BindModel& binds) {
+    size_t length = std::strlen(ConfigHeader) + std::strlen(GeneralSection);
+    const int32_t count = SlotsToWrite(binds);
+    for (int32_t i = 0; i < count; ++i) length += SlotLength(binds.Slots[i]);
+    return static_cast<int32_t>(length);
+}
+
+WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
+                             int32_t* writtenLength) {
+    if (writtenLength) *writtenLength = 0;
+    if (path == nullptr || writeMode == nullptr) return ConfigOpenFailed;
+
+    // Binary streams with explicit carriage returns give the same bytes on every platform.
+    const char* streamMode = nullptr;
+    const bool append = std::strcmp(writeMode, "a+") == 0;
+    if (std::strcmp(writeMode, "w") == 0) {
+        streamMode = "wb";
+    } else if (append) {
+        streamMode = "a+b";
+    } else {
+        return ConfigOpenFailed;
+    }
+
+    std::FILE* file = std::fopen(path, streamMode);
+    if (file == nullptr) return ConfigOpenFailed;
+    // LineSink already buffers; a second buffer would only copy the bytes again.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+
+    bool ok = true;
+    LineSink sink(file);
+    if (append) {
+        bool failed = false;
+        if (EndsWithoutLineBreak(file, &failed)) sink.LineBreak();
+        ok = !failed;
+    }
+
+    if (ok) {
+        sink.Put(ConfigHeader);
+        sink.LineBreak();
+        sink.LineBreak();
+        sink.LineBreak();
+        sink.Put(GeneralSection);
+        sink.LineBreak();
+        const int32_t count = SlotsToWrite(binds);
+        for (int32_t i = 0; i < count; ++i) {
+            sink.Put(binds.Slots[i].Text, SlotLength(binds.Slots[i]));
+            sink.LineBreak();
+        }
+        sink.Flush();
+        ok = sink.Ok();
+    }
+
+    if (std::fflush(file) != 0) ok = false;
+    if (std::fclose(file) != 0) ok = false;
+    if (!ok) return ConfigWriteFailed;
+
+    if (writtenLength) *writtenLength = ConfigWrittenLength(binds);
+    return ConfigWritten;
+}

@@ -1,0 +1,49 @@
+#include "size_gauge.h"
+
+#include <cstdio>
+
+int32_t GaugePercentage(int32_t writtenLength) {
+    // Widened so that no length, however large, overflows the product.
+    return static_cast<int32_t>(static_cast<int64_t>(writtenLength) * 100 / ConfigLengthLimit);
+}
+
+GaugeLevel GaugeLevelOf(int32_t percentage) {
+    if (percentage > 100) return GaugeOver;
+    if (percentage >= 90) return GaugeClose;
+    return GaugeFine;
+}
+
+uint32_t GaugeColour(GaugeLevel level) {
+    switch (level) {
+        case GaugeOver:
+            return 0x0000FF;
+        case GaugeClose:
+            return 0x0099FF;
+        case GaugeFine:
+            break;
+    }
+    return 0x33FF33;
+}
+
+const char* GaugeVerdict(GaugeLevel level) {
+    switch (level) {
+        case GaugeOver:
+            return "This Config File will not execute, as it exceeds the maximun length Quake III "
+                   "allows.";
+        case GaugeClose:
+            return "You Config file will work fine, it is within Quake III length limits, but you "
+                   "are close to maxium capacity.";
+        case GaugeFine:
+            break;
+    }
+    return "You Config file will work fine, it is within Quake III length limits.";
+}
+
+int FormatGaugePercentage(char text[GaugeTextSize], int32_t percentage) {
+    const int length = std::snprintf(text, GaugeTextSize, "%d%%\n", static_cast<int>(percentage));
+    if (length < 0) {
+        text[0] = '\0';
+        return 0;
+    }
+    return length < GaugeTextSize ? length : GaugeTextSize - 1;
+}
