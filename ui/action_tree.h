@@ -2,8 +2,9 @@
 // root -1, a category its index, an action its slot; texts and screen order are never used.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdint>
 

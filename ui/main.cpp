@@ -1,6 +1,7 @@
 // Start-up and the one message loop.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "../resources/resource.h"
 #include "action_tree.h"
