@@ -38,7 +38,7 @@ target_link_options(corvane_core_tests PRIVATE ${STATIC_RUNTIME})
 file(GLOB UI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(corvane_ui_tests ${UI_TEST_SOURCES} resources/corvane.rc)
 target_compile_options(corvane_ui_tests PRIVATE ${CORVANE_WARNINGS})
-target_link_libraries(corvane_ui_tests PRIVATE corvane_ui gtest)
+target_link_libraries(corvane_ui_tests PRIVATE corvane_ui gtest_main)
 target_link_options(corvane_ui_tests PRIVATE ${STATIC_RUNTIME})
 add_dependencies(corvane_ui_tests corvane)
 

@@ -1,0 +1,124 @@
+#include "ui_harness.h"
+
+#include <cstring>
+
+#include "../../resources/resource.h"
+#include "../../ui/action_tree.h"
+#include "../../ui/app.h"
+#include "../../ui/main_dialog.h"
+
+namespace {
+
+// The control ids that both Windows and Wine give a message box's text and icon.
+constexpr int MessageBoxTextId = 0xFFFF;
+constexpr int MessageBoxIconId = 0x440;
+
+MessageBoxAnswerer* ActiveAnswerer = nullptr;
+
+bool IsMessageBox(HWND window) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    return std::strcmp(className, "#32770") == 0 && GetDlgItem(window, MessageBoxIconId);
+}
+
+LRESULT CALLBACK AnswerMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && ActiveAnswerer && IsMessageBox(window)) {
+        SeenMessageBox seen;
+        seen.Caption = WindowText(window);
+        seen.Text = ControlText(window, MessageBoxTextId);
+        seen.HasOk = GetDlgItem(window, IDOK) != nullptr;
+        seen.HasYes = GetDlgItem(window, IDYES) != nullptr;
+        seen.HasNo = GetDlgItem(window, IDNO) != nullptr;
+        seen.HasIcon =
+            SendDlgItemMessageA(window, MessageBoxIconId, STM_GETICON, 0, 0) != 0 &&
+            (GetWindowLongA(GetDlgItem(window, MessageBoxIconId), GWL_STYLE) & WS_VISIBLE);
+        if (!ActiveAnswerer->Answers.empty()) {
+            seen.Answer = ActiveAnswerer->Answers.front();
+            ActiveAnswerer->Answers.pop_front();
+        } else {
+            seen.Answer = seen.HasOk ? IDOK : IDYES;
+        }
+        ActiveAnswerer->Seen.push_back(seen);
+        PostMessageA(window, WM_COMMAND, seen.Answer, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ThreadWindows() {
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetCurrentThreadId(), CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+}  // namespace
+
+MessageBoxAnswerer::MessageBoxAnswerer()
+    : Hook(SetWindowsHookExA(WH_CBT, AnswerMessageBoxes, nullptr, GetCurrentThreadId())) {
+    ActiveAnswerer = this;
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    UnhookWindowsHookEx(Hook);
+    ActiveAnswerer = nullptr;
+}
+
+std::string WindowText(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ControlText(HWND dialog, int id) {
+    char text[1024] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+void FlushEvents() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+HWND StartMainDialog() {
+    std::memset(static_cast<void*>(&App), 0, sizeof App);
+    InstanceHandle = GetModuleHandleA(nullptr);
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    HWND dialog =
+        CreateDialogParamA(InstanceHandle, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    FillActionTree(dialog);
+    ShowWindow(dialog, SW_SHOWNORMAL);
+    SetForegroundWindow(dialog);
+    SetFocus(GetDlgItem(dialog, IDC_ACTION_TREE));
+    App.Initialise(dialog);
+    HICON icon = LoadIconA(InstanceHandle, MAKEINTRESOURCEA(IDI_APP));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    FlushEvents();
+    return dialog;
+}
+
+void CloseAllDialogs() {
+    for (HWND window : ThreadWindows()) {
+        if (IsWindow(window)) DestroyWindow(window);
+    }
+    FlushEvents();
+    std::memset(static_cast<void*>(&App), 0, sizeof App);
+}
+
+std::vector<HWND> VisibleDialogs(const char* caption) {
+    std::vector<HWND> found;
+    for (HWND window : ThreadWindows()) {
+        if (IsWindowVisible(window) && WindowText(window) == caption) found.push_back(window);
+    }
+    return found;
+}
