@@ -21,7 +21,7 @@ start_display() {
     local n
     for n in $(seq 91 140); do
         [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
         local pid=$!
         for _ in $(seq 1 100); do
             [[ -e /tmp/.X11-unix/X$n ]] && break
@@ -43,13 +43,16 @@ start)
     display_alive || start_display
     export DISPLAY=$(cat "$state/display")
     if [[ ! -f "$prefix/.corvane-ready" ]]; then
-        wineboot --init >"$state/wineboot.log" 2>&1
+        wineboot --init >"$state/wineboot.log" 2>&1 </dev/null
         # Unmanaged windows: hiding a window then costs nothing instead of a two-second wait.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.corvane-ready"
     fi
-    wineserver -p
+    # CTest waits for every process that holds its pipes, so the server and Wine's own
+    # background programs (services, the desktop) are started here, detached from them.
+    wineserver -p >/dev/null 2>&1 </dev/null
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
     ;;
 stop)
     if [[ -d "$prefix" ]]; then wineserver -k 2>/dev/null || true; fi
