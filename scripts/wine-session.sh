@@ -44,6 +44,10 @@ start)
     export DISPLAY=$(cat "$state/display")
     if [[ ! -f "$prefix/.corvane-ready" ]]; then
         wineboot --init >"$state/wineboot.log" 2>&1 </dev/null
+        # The dialogs are laid out for MS Sans Serif; Wine ships a look-alike that it does not
+        # find by itself in Debian's layout.
+        cp /usr/share/wine/fonts/ms_sans_serif.ttf /usr/share/wine/fonts/sserif*.fon \
+            "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
         # Unmanaged windows: hiding a window then costs nothing instead of a two-second wait.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
