@@ -80,6 +80,48 @@ std::string ControlText(HWND dialog, int id) {
     return text;
 }
 
+std::string TreeItemText(HWND tree, HTREEITEM item) {
+    char text[260] = {};
+    TVITEMA query = {};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
+}
+
+LPARAM TreeItemData(HWND tree, HTREEITEM item) {
+    TVITEMA query = {};
+    query.mask = TVIF_PARAM;
+    query.hItem = item;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return query.lParam;
+}
+
+static HTREEITEM FindChild(HWND tree, HTREEITEM parent, const char* text) {
+    for (HTREEITEM item = TreeView_GetChild(tree, parent); item;
+         item = TreeView_GetNextSibling(tree, item)) {
+        if (TreeItemText(tree, item) == text) return item;
+    }
+    return nullptr;
+}
+
+HTREEITEM FindTreeItem(const char* category, const char* action) {
+    HWND tree = App.ActionTree;
+    HTREEITEM item = TreeView_GetRoot(tree);
+    if (item && category) item = FindChild(tree, item, category);
+    if (item && action) item = FindChild(tree, item, action);
+    return item;
+}
+
+LRESULT SendKey(HWND window, UINT message, int virtualKey) {
+    LPARAM lParam = 1 | (MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC) << 16);
+    if (message == WM_KEYUP || message == WM_SYSKEYUP) lParam |= 0xC0000000;
+    if (virtualKey == VK_MENU) lParam |= 1 << 29;  // the Alt context bit
+    return SendMessageA(window, message, virtualKey, lParam);
+}
+
 void FlushEvents() {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

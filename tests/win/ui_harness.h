@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -19,6 +21,15 @@ void FlushEvents();
 std::vector<HWND> VisibleDialogs(const char* caption);
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int id);
+
+// The action tree of the started main dialog, found by the texts the user sees: the root with no
+// category, a category item, or an action item under its category. Null when absent.
+HTREEITEM FindTreeItem(const char* category = nullptr, const char* action = nullptr);
+std::string TreeItemText(HWND tree, HTREEITEM item);
+LPARAM TreeItemData(HWND tree, HTREEITEM item);
+// A key message as the keyboard sends it: repeat count 1, the key's scan code, and the previous
+// state and transition bits set for a release.
+LRESULT SendKey(HWND window, UINT message, int virtualKey);
 
 struct SeenMessageBox {
     std::string Caption;
