@@ -4,7 +4,7 @@ NATIVE := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
 JOBS := 2
 
-.PHONY: all setup native windows run test clean
+.PHONY: all setup native windows windows-configure corvane-exe run test dist clean
 
 all: native windows
 
@@ -15,9 +15,11 @@ native: setup
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(NATIVE) -j $(JOBS)
 
-windows: setup
+windows-configure: setup
 	@cmake -S . -B $(WINDOWS) -DCMAKE_BUILD_TYPE=Release \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+
+windows: windows-configure
 	@cmake --build $(WINDOWS) -j $(JOBS)
 
 # One CTest run over both trees, so it ends with one summary.
@@ -25,8 +27,14 @@ test: native windows
 	@printf 'subdirs("native")\nsubdirs("windows")\n' > $(BUILD)/CTestTestfile.cmake
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-run: windows
+corvane-exe: windows-configure
+	@cmake --build $(WINDOWS) -j $(JOBS) --target corvane
+
+run: corvane-exe
 	@bash scripts/run.sh $(WINDOWS)/bin/corvane.exe
+
+dist: corvane-exe
+	@bash scripts/dist.sh $(WINDOWS)
 
 clean:
 	rm -rf $(BUILD)
