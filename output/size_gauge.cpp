@@ -1,7 +1,5 @@
 #include "size_gauge.h"
 
-#include <cstdio>
-
 int32_t GaugePercentage(int32_t writtenLength) {
     // Widened so that no length, however large, overflows the product.
     return static_cast<int32_t>(static_cast<int64_t>(writtenLength) * 100 / ConfigLengthLimit);
@@ -39,11 +37,20 @@ const char* GaugeVerdict(GaugeLevel level) {
     return "You Config file will work fine, it is within Quake III length limits.";
 }
 
+// Formatted by hand: a printf here would pull the C library's whole formatter into the exe.
 int FormatGaugePercentage(char text[GaugeTextSize], int32_t percentage) {
-    const int length = std::snprintf(text, GaugeTextSize, "%d%%\n", static_cast<int>(percentage));
-    if (length < 0) {
-        text[0] = '\0';
-        return 0;
-    }
-    return length < GaugeTextSize ? length : GaugeTextSize - 1;
+    char digits[12];
+    int count = 0;
+    int64_t value = percentage < 0 ? -static_cast<int64_t>(percentage) : percentage;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    int length = 0;
+    if (percentage < 0) text[length++] = '-';
+    while (count > 0) text[length++] = digits[--count];
+    text[length++] = '%';
+    text[length++] = '\n';
+    text[length] = '\0';
+    return length;
 }
