@@ -3,8 +3,9 @@ BUILD := build
 NATIVE := $(BUILD)/native
 WINDOWS := $(BUILD)/windows
 JOBS := 2
+MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup native windows windows-configure corvane-exe run test dist clean
+.PHONY: all setup native windows windows-configure corvane-exe run test bench dist clean
 
 all: native windows
 
@@ -32,6 +33,10 @@ corvane-exe: windows-configure
 
 run: corvane-exe
 	@bash scripts/run.sh $(WINDOWS)/bin/corvane.exe
+
+bench: native windows-configure
+	@cmake --build $(WINDOWS) -j $(JOBS) --target corvane empty_dialog startup_timer corvane_bench
+	@bash bench/run.sh $(NATIVE) $(WINDOWS)
 
 dist: corvane-exe
 	@bash scripts/dist.sh $(WINDOWS)

@@ -17,3 +17,9 @@ if(CLANG_FORMAT)
         COMMAND ${CMAKE_COMMAND} -DCLANG_FORMAT=${CLANG_FORMAT} -DROOT=${CMAKE_SOURCE_DIR}
                 -P ${CMAKE_SOURCE_DIR}/cmake/check_format.cmake)
 endif()
+
+# Core figures without the sanitizers, which would swamp them.
+add_executable(corvane_bench bench/core_bench.cpp model/action_catalogue.cpp model/key_names.cpp
+    model/bind_list.cpp output/config_writer.cpp output/size_gauge.cpp)
+target_include_directories(corvane_bench PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(corvane_bench PRIVATE ${CORVANE_WARNINGS} -O2)

@@ -62,3 +62,15 @@ endfunction()
 
 corvane_wine_test(win_core_tests corvane_core_tests)
 corvane_wine_test(win_ui_tests corvane_ui_tests)
+
+# Benchmarks: the empty dialog that start-up is measured against, its timer, and the core figures.
+add_executable(empty_dialog WIN32 bench/empty_dialog.cpp bench/empty_dialog.rc)
+target_compile_options(empty_dialog PRIVATE ${CORVANE_WARNINGS} ${SIZE_FLAGS})
+target_link_options(empty_dialog PRIVATE ${STATIC_RUNTIME} -s -Wl,--gc-sections)
+add_executable(startup_timer bench/startup_timer.cpp)
+target_compile_options(startup_timer PRIVATE ${CORVANE_WARNINGS})
+target_link_options(startup_timer PRIVATE ${STATIC_RUNTIME})
+add_executable(corvane_bench bench/core_bench.cpp)
+target_compile_options(corvane_bench PRIVATE ${CORVANE_WARNINGS})
+target_link_libraries(corvane_bench PRIVATE corvane_core)
+target_link_options(corvane_bench PRIVATE ${STATIC_RUNTIME})

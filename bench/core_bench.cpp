@@ -1,0 +1,109 @@
+// Figures for the core: writing a full list against a plain loop of formatted prints of the same
+// lines, and the bind list's operations per second. Prints "name value unit" lines.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../model/bind_list.h"
+#include "../output/config_writer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void FillList(BindModel& binds) {
+    binds.ClearSlots();
+    char caption[BindCaptionSize];
+    int32_t slot;
+    for (int i = 0; i < MaxBinds; ++i) {
+        binds.RecordKey(0x41 + i % 26);
+        // Every other bind is a multi-line script, the rest single lines.
+        binds.AddBind(4, i % 2, "", caption, &slot);
+    }
+}
+
+double WriteWithCorvane(const BindModel& binds, const char* path) {
+    Clock::time_point start = Clock::now();
+    int32_t length;
+    if (WriteConfigFile(binds, path, "w", &length) != ConfigWritten) std::perror("write");
+    return Seconds(start);
+}
+
+double WriteWithPlainLoop(const BindModel& binds, const char* path) {
+    Clock::time_point start = Clock::now();
+    FILE* file = std::fopen(path, "w");
+    std::fprintf(file, "%s\n\n\n", ConfigHeader);
+    std::fprintf(file, "%s\n", GeneralSection);
+    for (int i = 0; i < binds.BindCount; ++i) std::fprintf(file, "%s\n", binds.Slots[i].Text);
+    std::fclose(file);
+    return Seconds(start);
+}
+
+template <typename Operation>
+double PerSecond(int count, Operation operation) {
+    Clock::time_point start = Clock::now();
+    operation();
+    return count / Seconds(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string folder = argc > 1 ? argv[1] : ".";
+    std::string path = folder + "/corvane_bench.cfg";
+    auto binds = std::make_unique<BindModel>();
+    std::memset(static_cast<void*>(binds.get()), 0, sizeof(BindModel));
+    binds->FillKeyNames();
+    FillList(*binds);
+
+    const int rounds = 101;
+    std::vector<double> corvane, plain;
+    for (int round = 0; round < rounds; ++round) {
+        corvane.push_back(WriteWithCorvane(*binds, path.c_str()));
+        plain.push_back(WriteWithPlainLoop(*binds, path.c_str()));
+    }
+    std::remove(path.c_str());
+    std::printf("write_1024_binds_ms %.3f ms\n", Median(corvane) * 1e3);
+    std::printf("plain_print_loop_ms %.3f ms\n", Median(plain) * 1e3);
+    std::printf("write_ratio %.2f x\n", Median(corvane) / Median(plain));
+
+    const int repeats = 200;
+    char caption[BindCaptionSize];
+    int32_t slot;
+    double adds = PerSecond(repeats * MaxBinds, [&] {
+        for (int r = 0; r < repeats; ++r) {
+            binds->BindCount = 0;
+            for (int i = 0; i < MaxBinds; ++i) binds->AddBind(0, i % 10, "", caption, &slot);
+        }
+    });
+    double deletes = PerSecond(repeats * MaxBinds, [&] {
+        for (int r = 0; r < repeats; ++r) {
+            for (int i = 0; i < MaxBinds; ++i) binds->DeleteSlot(i);
+        }
+    });
+    int32_t newSlotOf[MaxBinds];
+    double compactions = PerSecond(repeats, [&] {
+        for (int r = 0; r < repeats; ++r) {
+            FillList(*binds);
+            for (int i = 0; i < MaxBinds; i += 2) binds->DeleteSlot(i);
+            binds->MakeRoom(newSlotOf);
+        }
+    });
+    std::printf("add_per_second %.0f ops/s\n", adds);
+    std::printf("delete_per_second %.0f ops/s\n", deletes);
+    std::printf("fill_delete_half_compact_per_second %.0f ops/s\n", compactions);
+    return 0;
+}

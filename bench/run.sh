@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints one table. Figures only: nothing here fails on time.
+#   bench/run.sh NATIVE_BUILD WINDOWS_BUILD
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+native=$(cd "$1" && pwd)
+windows=$(cd "$2" && pwd)
+state="$windows/wine-bench"
+tmp=$(mktemp -d)
+trap '"$root/scripts/wine-session.sh" stop "$state" >/dev/null 2>&1; rm -rf "$tmp"' EXIT
+
+rows=()
+row() { rows+=("$(printf '| %-44s | %14s | %-22s |' "$1" "$2" "$3")"); }
+
+exe="$windows/bin/corvane.exe"
+size=$(stat -c %s "$exe")
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
+row "corvane.exe size (stripped)" "$size B" "at most 65536 B"
+row "imported DLLs" "$(echo "$imports" | wc -w)" "Windows' own only"
+
+"$root/scripts/wine-session.sh" start "$state" >/dev/null
+eval "$("$root/scripts/wine-session.sh" env "$state")"
+
+wine "$windows/bin/startup_timer.exe" "$(winepath -w "$exe")" \
+    "$(winepath -w "$windows/bin/empty_dialog.exe")" 11 >"$tmp/startup" 2>&1 || cat "$tmp/startup"
+"$native/bin/corvane_bench" "$tmp" >"$tmp/native"
+wine "$windows/bin/corvane_bench.exe" "$(winepath -w "$tmp")" >"$tmp/wine" 2>&1
+
+value() { awk -v k="$2" '$1 == k {print $2 " " $3}' "$1" | tr -d '\r'; }
+row "start-up to visible window, Corvane (median)" "$(value "$tmp/startup" startup_corvane_ms)" ""
+row "start-up, empty dialog (median)" "$(value "$tmp/startup" startup_empty_dialog_ms)" ""
+row "start-up ratio" "$(value "$tmp/startup" startup_ratio)" "at most 1.05 x"
+for where in wine native; do
+    row "write 1024 binds ($where, median)" "$(value "$tmp/$where" write_1024_binds_ms)" ""
+    row "plain print loop, same lines ($where)" "$(value "$tmp/$where" plain_print_loop_ms)" ""
+    row "write ratio ($where)" "$(value "$tmp/$where" write_ratio)" "at most 1.2 x"
+done
+row "add bind (native)" "$(value "$tmp/native" add_per_second)" ""
+row "delete bind (native)" "$(value "$tmp/native" delete_per_second)" ""
+row "fill 1024, delete half, compact (native)" \
+    "$(value "$tmp/native" fill_delete_half_compact_per_second)" ""
+
+echo "Corvane benchmarks, $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m), $(wine --version)"
+printf '| %-44s | %14s | %-22s |\n' "figure" "value" "target"
+printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..46})" "$(printf -- '-%.0s' {1..16})" \
+    "$(printf -- '-%.0s' {1..24})"
+printf '%s\n' "${rows[@]}"
+echo "Imports: $imports"
