@@ -414,4 +414,165 @@ TEST_F(BindCommands, FullListOfLiveBindsRefusesTheAdd) {
     EXPECT_STREQ("bind k11 \"+forward\"", App.Binds.Slots[10].Text);
 }
 
+// The real program in its own process, driven from outside through its windows.
+class RealProgram : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (Process.hProcess) {
+            if (WaitForSingleObject(Process.hProcess, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(Process.hProcess, 1);
+            }
+            CloseHandle(Process.hProcess);
+            CloseHandle(Process.hThread);
+        }
+    }
+
+    // Starts bin/corvane.exe, built next to this test program, and waits for its main window.
+    HWND Start(int showCommand = SW_SHOWNORMAL) {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, sizeof path);
+        std::string exe = path;
+        exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "corvane.exe";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(showCommand);
+        if (!CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &Process)) {
+            ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+            return nullptr;
+        }
+        WaitForInputIdle(Process.hProcess, 5000);
+        for (int i = 0; i < 100; ++i) {
+            HWND window = ProgramWindow("Corvane [v1.1]");
+            if (window) return window;
+            Sleep(50);
+        }
+        ADD_FAILURE() << "no main window";
+        return nullptr;
+    }
+
+    // A visible top-level window of the started process with this caption.
+    HWND ProgramWindow(const char* caption) {
+        struct Search {
+            DWORD ProcessId;
+            const char* Caption;
+            HWND Found;
+        } search = {Process.dwProcessId, caption, nullptr};
+        EnumWindows(
+            [](HWND window, LPARAM found) -> BOOL {
+                Search* s = reinterpret_cast<Search*>(found);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == s->ProcessId && IsWindowVisible(window) &&
+                    WindowText(window) == s->Caption) {
+                    s->Found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.Found;
+    }
+
+    void PostKey(HWND window, int virtualKey) {
+        LPARAM lParam = 1 | (MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC) << 16);
+        PostMessageA(window, WM_KEYDOWN, virtualKey, lParam);
+        PostMessageA(window, WM_KEYUP, virtualKey, lParam | 0xC0000000);
+    }
+    // Pure blue (#0000FF) pixels on the screen in the 30 by 30 square at the window's top edge,
+    // this far from its left edge.
+    int PureBluePixels(HWND window, int fromLeft) {
+        Sleep(200);
+        RECT frame;
+        GetWindowRect(window, &frame);
+        HDC screen = GetDC(nullptr);
+        int blue = 0;
+        for (int y = frame.top; y < frame.top + 30; ++y) {
+            for (int x = frame.left + fromLeft; x < frame.left + fromLeft + 30; ++x) {
+                if (GetPixel(screen, x, y) == RGB(0, 0, 255)) ++blue;
+            }
+        }
+        ReleaseDC(nullptr, screen);
+        return blue;
+    }
+    bool StillRunning() { return WaitForSingleObject(Process.hProcess, 300) == WAIT_TIMEOUT; }
+    DWORD ExitCode(DWORD waitMs = 5000) {
+        if (WaitForSingleObject(Process.hProcess, waitMs) != WAIT_OBJECT_0) return 0xDEAD;
+        DWORD code = 0xDEAD;
+        GetExitCodeProcess(Process.hProcess, &code);
+        return code;
+    }
+
+    PROCESS_INFORMATION Process = {};
+};
+
+TEST_F(RealProgram, StartsReadyAndQuitsWithCodeZero) {
+    HWND main = Start();
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ("Bind Description", ControlText(main, IDC_DESCRIPTION_BOX));
+    EXPECT_EQ("Enter your custom string here when required.",
+              ControlText(main, IDC_CUSTOM_TEXT_BOX));
+    EXPECT_EQ(0, SendDlgItemMessageA(main, IDC_BIND_LIST_BOX, LB_GETCOUNT, 0, 0));
+    // Wine answers WM_GETICON from another process with 0 even for a window that has icons, so
+    // the icon is looked for where the caption draws it (the small one, or the big one scaled):
+    // its pure blue field.
+    EXPECT_GT(PureBluePixels(main, 0), 40) << "the application icon in the caption";
+    EXPECT_EQ(0, PureBluePixels(main, 100)) << "the caption itself has none";
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(Process.dwThreadId, &gui));
+    EXPECT_EQ(GetDlgItem(main, IDC_ACTION_TREE), gui.hwndFocus);
+
+    // The loop does no dialog navigation: Escape and Enter close neither window.
+    PostKey(gui.hwndFocus, VK_ESCAPE);
+    PostKey(gui.hwndFocus, VK_RETURN);
+    PostKey(main, VK_ESCAPE);
+    ASSERT_TRUE(StillRunning());
+    PostMessageA(main, WM_COMMAND, IDC_ABOUT, 0);
+    HWND about = nullptr;
+    for (int i = 0; i < 40 && !about; ++i) {
+        Sleep(50);
+        about = ProgramWindow("About Corvane");
+    }
+    ASSERT_NE(nullptr, about);
+    HWND ok = GetDlgItem(about, IDOK);
+    PostKey(ok, VK_RETURN);
+    PostKey(ok, VK_ESCAPE);
+    ASSERT_TRUE(StillRunning());
+    EXPECT_TRUE(IsWindowVisible(about)) << "Enter and Escape reach its button as plain keys";
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(StillRunning()) << "closing About ends nothing else";
+    EXPECT_FALSE(IsWindowVisible(about));
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    PostMessageA(main, WM_COMMAND, IDC_QUIT, 0);
+    EXPECT_EQ(0u, ExitCode());
+}
+
+// The caption's close box and the system menu's Close both become Cancel, which quits.
+TEST_F(RealProgram, CloseFromTheCaptionQuitsWithCodeZero) {
+    struct Close {
+        UINT Message;
+        WPARAM WParam;
+    };
+    for (Close close : {Close{WM_CLOSE, 0}, Close{WM_SYSCOMMAND, SC_CLOSE}}) {
+        SCOPED_TRACE(close.Message);
+        HWND main = Start();
+        ASSERT_NE(nullptr, main);
+        PostMessageA(main, close.Message, close.WParam, 0);
+        EXPECT_EQ(0u, ExitCode());
+        TearDown();
+        Process = {};
+    }
+}
+
+TEST_F(RealProgram, StartsMinimisedWhenAskedTo) {
+    HWND main = Start(SW_SHOWMINNOACTIVE);
+    ASSERT_NE(nullptr, main);
+    EXPECT_TRUE(IsIconic(main));
+    PostMessageA(main, WM_COMMAND, IDC_QUIT, 0);
+    EXPECT_EQ(0u, ExitCode());
+}
+
 }  // namespace
