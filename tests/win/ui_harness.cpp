@@ -18,7 +18,10 @@ MessageBoxAnswerer* ActiveAnswerer = nullptr;
 bool IsMessageBox(HWND window) {
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
-    return std::strcmp(className, "#32770") == 0 && GetDlgItem(window, MessageBoxIconId);
+    // The file dialog has a control 0x440 too; its name box tells it apart.
+    constexpr int FileDialogNameCombo = 0x47c, FileDialogNameEdit = 0x480;
+    return std::strcmp(className, "#32770") == 0 && GetDlgItem(window, MessageBoxIconId) &&
+           !GetDlgItem(window, FileDialogNameCombo) && !GetDlgItem(window, FileDialogNameEdit);
 }
 
 LRESULT CALLBACK AnswerMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
