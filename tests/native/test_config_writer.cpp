@@ -12,6 +12,11 @@
 
 #include "output/config_writer.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -230,19 +235,41 @@ TEST_F(ConfigWriterTest, UnopenablePathsWriteNothing) {
     }
 }
 
+// Both modes must refuse the file without changing a byte of it.
+bool RefusesReadOnlyFile(const std::string& path) {
+    auto binds = MakeBinds({"bind g \"+button5\""});
+    return WriteConfigFile(*binds, path.c_str(), "w", nullptr) == ConfigOpenFailed &&
+           WriteConfigFile(*binds, path.c_str(), "a+", nullptr) == ConfigOpenFailed &&
+           ReadBytes(path) == "keep me";
+}
+
 TEST_F(ConfigWriterTest, ReadOnlyFileIsLeftAlone) {
     const std::string path = PathOf("locked.cfg");
     WriteBytes(path, "keep me");
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    if (std::FILE* probe = std::fopen(path.c_str(), "r+b")) {
+    std::FILE* probe = std::fopen(path.c_str(), "r+b");
+    if (!probe) {
+        EXPECT_TRUE(RefusesReadOnlyFile(path));
+    } else {
         std::fclose(probe);
+#ifdef _WIN32
         fs::permissions(path, fs::perms::owner_all);
         GTEST_SKIP() << "file permissions are not enforced for this user";
+#else
+        // Root ignores permissions, as CI runs: the check runs as an unprivileged user instead.
+        fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+            _exit(dropped && RefusesReadOnlyFile(path) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
     }
-    auto binds = MakeBinds({"bind g \"+button5\""});
-    EXPECT_EQ(WriteConfigFile(*binds, path.c_str(), "w", nullptr), ConfigOpenFailed);
-    EXPECT_EQ(WriteConfigFile(*binds, path.c_str(), "a+", nullptr), ConfigOpenFailed);
-    EXPECT_EQ(ReadBytes(path), "keep me");
     fs::permissions(path, fs::perms::owner_all);
 }
 
