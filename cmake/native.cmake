@@ -23,3 +23,35 @@ add_executable(corvane_bench bench/core_bench.cpp model/action_catalogue.cpp mod
     model/bind_list.cpp output/config_writer.cpp output/size_gauge.cpp)
 target_include_directories(corvane_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(corvane_bench PRIVATE ${CORVANE_WARNINGS} -O2)
+
+# libFuzzer comes with clang only: with another native compiler, a clang++ on the path builds the
+# fuzzer straight from the core's sources.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(FUZZ_CXX ${CMAKE_CXX_COMPILER})
+else()
+    find_program(FUZZ_CXX NAMES clang++ clang++-14)
+endif()
+if(FUZZ_CXX)
+    set(FUZZER ${CMAKE_BINARY_DIR}/bin/core_session_fuzzer)
+    get_target_property(FUZZ_SOURCES corvane_core SOURCES)
+    list(TRANSFORM FUZZ_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+    list(APPEND FUZZ_SOURCES ${CMAKE_SOURCE_DIR}/tests/fuzz/core_session_fuzzer.cpp)
+    file(GLOB FUZZ_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/model/*.h
+         ${CMAKE_SOURCE_DIR}/output/*.h)
+    add_custom_command(OUTPUT ${FUZZER}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/bin
+        COMMAND ${FUZZ_CXX} -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+                -fno-omit-frame-pointer -g -O1 -std=c++17 ${CORVANE_WARNINGS}
+                -I${CMAKE_SOURCE_DIR} ${FUZZ_SOURCES} -o ${FUZZER}
+        DEPENDS ${FUZZ_SOURCES} ${FUZZ_HEADERS}
+        COMMENT "Building core_session_fuzzer with ${FUZZ_CXX}"
+        VERBATIM)
+    add_custom_target(core_session_fuzzer ALL DEPENDS ${FUZZER})
+
+    # About a minute, so `make test` stays short; `make fuzz` runs longer.
+    add_test(NAME fuzz_core_session_short
+        COMMAND ${CMAKE_COMMAND} -DFUZZER=${FUZZER} -DCORPUS=${CMAKE_SOURCE_DIR}/tests/fuzz/corpus
+                -DWORK=${CMAKE_BINARY_DIR}/fuzz-short -DSECONDS=60
+                -P ${CMAKE_SOURCE_DIR}/tests/fuzz/run_fuzzer.cmake)
+    set_tests_properties(fuzz_core_session_short PROPERTIES TIMEOUT 240)
+endif()
