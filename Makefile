@@ -5,7 +5,7 @@ WINDOWS := $(BUILD)/windows
 JOBS := 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup native windows windows-configure corvane-exe run test bench dist clean
+.PHONY: all setup native windows windows-configure corvane-exe run test bench dist fuzz clean
 
 all: native windows
 
@@ -40,6 +40,15 @@ bench: native windows-configure
 
 dist: corvane-exe
 	@bash scripts/dist.sh $(WINDOWS)
+
+# A longer fuzzing session of the core than the minute `make test` gives it.
+FUZZ_SECONDS ?= 600
+
+fuzz: setup
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS) --target core_session_fuzzer
+	@cmake -DFUZZER=$(NATIVE)/bin/core_session_fuzzer -DCORPUS=tests/fuzz/corpus \
+	    -DWORK=$(NATIVE)/fuzz-long -DSECONDS=$(FUZZ_SECONDS) -P tests/fuzz/run_fuzzer.cmake
 
 clean:
 	rm -rf $(BUILD)
