@@ -1,0 +1,446 @@
+// Writing when the file system says no: the player goes from "Write Config File" through the
+// write options dialog and the system's own save dialog to a path that cannot be written, and
+// must get one clear error box, no completion dialog, and no existing file spoiled.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../../resources/resource.h"
+#include "../../ui/app.h"
+#include "../../ui/write_options.h"
+#include "ui_harness.h"
+
+namespace {
+
+constexpr char WriteOptionsCaption[] = "Config File Write Options";
+constexpr char CompletionCaption[] = "Dialog";
+constexpr char CannotOpen[] = "The config file could not be opened for writing:";
+constexpr char CannotWrite[] = "The config file could not be written completely:";
+constexpr char TooLong[] =
+    "The chosen file name is too long. Please choose a shorter path for the config file.";
+
+// --- files, by wide names so that paths past MAX_PATH work too ----------------------------------
+
+std::wstring Wide(const std::string& path) {
+    std::wstring wide = L"\\\\?\\";
+    for (char c : path) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// False when the file cannot be read.
+bool ReadBytes(const std::string& path, std::string* bytes) {
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bytes->clear();
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes->append(chunk, got);
+    CloseHandle(file);
+    return true;
+}
+
+bool PutBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file =
+        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    CloseHandle(file);
+    return put == bytes.size();
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name;
+        for (const wchar_t* c = found.cFileName; *c; ++c) name += static_cast<char>(*c);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void RemoveTree(const std::string& folder) {
+    for (const std::string& name : Entries(folder)) {
+        const std::string path = folder + "\\" + name;
+        SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileW(Wide(path).c_str())) RemoveTree(path);
+    }
+    RemoveDirectoryW(Wide(folder).c_str());
+}
+
+std::string MakeTempFolder() {
+    static int made = 0;
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    std::string folder = std::string(base) + "corvane_faults_" +
+                         std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made);
+    CreateDirectoryW(Wide(folder).c_str(), nullptr);
+    return folder;
+}
+
+// Folders of at most 20 characters under base, then a file name, so that the whole path has
+// exactly `length` characters. Creates the folders.
+std::string NestedPath(const std::string& base, size_t length) {
+    std::string path = base;
+    const std::string file = "binds.cfg";
+    int level = 0;
+    while (path.size() + 1 + file.size() < length) {
+        size_t room = length - (path.size() + 1 + file.size());
+        // Keep at least two characters for a last folder, so no room is left that cannot be used.
+        size_t name = std::min<size_t>(20, room - 1);
+        if (room - 1 - name == 1) --name;
+        if (name == 0) break;
+        std::string folder(name, static_cast<char>('a' + level % 26));
+        ++level;
+        path += "\\" + folder;
+        CreateDirectoryW(Wide(path).c_str(), nullptr);
+    }
+    return path + "\\" + file;
+}
+
+// --- the save dialog, driven from a thread timer ------------------------------------------------
+
+// The save dialog runs its own loop inside the button handler; that loop dispatches the timer.
+// It types the path into the name box and presses Save; a dialog still open well after that has
+// refused the name and is cancelled.
+struct SaveDialogDriver {
+    std::string Typed;
+    bool Seen = false;
+    std::string NameBoxText;  // what the name box held after typing
+    int TicksAfterSave = 0;
+    bool Refused = false;
+};
+
+SaveDialogDriver* Driver = nullptr;
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleThreadDialogs() {
+    std::vector<HWND> windows, dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+        char className[16] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (std::string(className) == "#32770" && IsWindowVisible(window)) {
+            dialogs.push_back(window);
+        }
+    }
+    return dialogs;
+}
+
+// Wine's explorer-style dialog names its file name box cmb13 (a combo box with an edit inside),
+// older templates edt1.
+bool IsFileDialog(HWND window) { return GetDlgItem(window, cmb13) || GetDlgItem(window, edt1); }
+
+void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+VOID CALLBACK DriveSaveDialog(HWND, UINT, UINT_PTR, DWORD) {
+    for (HWND dialog : VisibleThreadDialogs()) {
+        if (!IsFileDialog(dialog) || GetWindow(dialog, GW_OWNER) != App.MainDialog) continue;
+        if (Driver->Seen) {
+            if (++Driver->TicksAfterSave == 20) {
+                Driver->Refused = true;
+                Press(dialog, IDCANCEL);
+            }
+            continue;
+        }
+        Driver->Seen = true;
+        for (int box : {cmb13, edt1}) {
+            if (HWND name = GetDlgItem(dialog, box)) {
+                SetWindowTextA(name, Driver->Typed.c_str());
+                Driver->NameBoxText = WindowText(name);
+            }
+        }
+        Press(dialog, IDOK);
+    }
+}
+
+// --- the fixture --------------------------------------------------------------------------------
+
+std::vector<HWND> Added(const std::vector<HWND>& before, const std::vector<HWND>& after) {
+    std::vector<HWND> added;
+    for (HWND window : after) {
+        if (std::find(before.begin(), before.end(), window) == before.end()) {
+            added.push_back(window);
+        }
+    }
+    return added;
+}
+
+class WriteFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Main = StartMainDialog();
+        Folder = MakeTempFolder();
+        AddOneBind();
+    }
+    void TearDown() override {
+        CloseAllDialogs();
+        RemoveTree(Folder);
+    }
+
+    // Jump on the space bar, made as the player makes it.
+    void AddOneBind() {
+        HTREEITEM jump = FindTreeItem("Movement", "Jump");
+        ASSERT_NE(nullptr, jump);
+        TreeView_SelectItem(App.ActionTree, jump);
+        SetFocus(App.KeyCaptureBox);
+        SendKey(App.KeyCaptureBox, WM_KEYDOWN, VK_SPACE);
+        SendKey(App.KeyCaptureBox, WM_KEYUP, VK_SPACE);
+        SendMessageA(GetDlgItem(Main, IDC_ADD_BIND), BM_CLICK, 0, 0);
+        FlushEvents();
+        ASSERT_EQ(1, App.Binds.BindCount);
+        ASSERT_STREQ("bind space \"+moveup\"", App.Binds.Slots[0].Text);
+    }
+
+    struct Outcome {
+        std::vector<SeenMessageBox> Boxes;
+        std::vector<HWND> Completions;
+        SaveDialogDriver Driver;
+        bool OptionsClosed = false;
+    };
+
+    // "Write Config File", then the given button of the write options dialog, with the path
+    // typed into the save dialog.
+    Outcome Write(int button, const std::string& typed) {
+        Outcome outcome;
+        std::vector<HWND> before = VisibleDialogs(WriteOptionsCaption);
+        SendMessageA(GetDlgItem(Main, IDC_WRITE_CONFIG), BM_CLICK, 0, 0);
+        FlushEvents();
+        std::vector<HWND> opened = Added(before, VisibleDialogs(WriteOptionsCaption));
+        EXPECT_EQ(1u, opened.size());
+        if (opened.size() != 1) return outcome;
+
+        std::vector<HWND> completionsBefore = VisibleDialogs(CompletionCaption);
+        MessageBoxAnswerer answerer;
+        outcome.Driver.Typed = typed;
+        Driver = &outcome.Driver;
+        UINT_PTR timer = SetTimer(nullptr, 0, 50, DriveSaveDialog);
+        SendMessageA(GetDlgItem(opened[0], button), BM_CLICK, 0, 0);
+        FlushEvents();
+        KillTimer(nullptr, timer);
+        Driver = nullptr;
+        outcome.Boxes = answerer.Seen;
+        outcome.Completions = Added(completionsBefore, VisibleDialogs(CompletionCaption));
+        outcome.OptionsClosed = !IsWindowVisible(opened[0]);
+        return outcome;
+    }
+
+    HWND Main = nullptr;
+    std::string Folder;
+};
+
+// --- the cases ----------------------------------------------------------------------------------
+
+// What the one bind (Jump on the space bar) puts into a file.
+const std::string WrittenBlock =
+    "//This Config has been created by Corvane\r\n"
+    "//Mail: corvane@example.org \r\n"
+    "\r\n"
+    "\r\n"
+    "//General Implementations\r\n"
+    "setA weapmodes \"01000110220000\"\r\n"
+    "\r\n"
+    "//Config Binds\r\n"
+    "\r\n"
+    "bind space \"+moveup\"\r\n";
+
+constexpr char Earlier[] = "seta name \"player\"\r\nbind x \"kill\"\r\n";
+
+// Wine's save dialog (8.0) takes a typed name of up to about 261 characters; from about 270 on it
+// overruns a MAX_PATH buffer of its own and the process dies with a page fault inside
+// GetSaveFileNameA. Longer paths are therefore handed to the writer in the save dialog's place,
+// the way a system dialog that handles them would return them.
+enum class Choice {
+    Typed,    // typed into the system's save dialog
+    Handed,   // returned in the save dialog's place
+    TooLong,  // the save dialog reports that the chosen path does not fit the 512-byte buffer
+};
+
+enum class Result {
+    Written,
+    CannotOpen,
+    CannotWrite,
+    TooLong,
+    // Whatever the platform decides for an existing file: written when the C runtime opens it for
+    // update, else "could not be opened" with the file untouched. Windows refuses read-only
+    // files and (without long path support) paths past MAX_PATH; Wine run as root opens both, as
+    // it keeps the read-only attribute as missing Unix write permission and its C runtime has no
+    // MAX_PATH limit.
+    AsPlatformAllows,
+};
+
+enum class Place {
+    MissingFolder,  // a file in a folder that does not exist
+    ReadOnlyFile,   // an existing file with the read-only attribute
+    FullDisk,       // the device that fails every write for lack of space
+    Nested,         // a file under nested folders, the whole path Length characters long
+};
+
+struct FaultCase {
+    const char* Name;
+    int Button;
+    Choice How;
+    Place Where;
+    size_t Length;  // for Nested
+    bool Existing;  // the path holds Earlier before the press
+    Result Expected;
+};
+
+std::string HandedPath;
+
+SavePathAnswer HandOver(HWND, char* path) {
+    lstrcpynA(path, HandedPath.c_str(), FileNameBufferSize);
+    return SavePathChosen;
+}
+
+SavePathAnswer ReportTooLong(HWND, char*) { return SavePathTooLong; }
+
+const FaultCase FaultCases[] = {
+    {"new config in a missing folder", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::MissingFolder, 0,
+     false, Result::CannotOpen},
+    {"add in a missing folder", IDC_ADD_TO_CONFIG, Choice::Typed, Place::MissingFolder, 0, false,
+     Result::CannotOpen},
+    {"new config over a read-only file", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::ReadOnlyFile,
+     0, true, Result::AsPlatformAllows},
+    {"add to a read-only file", IDC_ADD_TO_CONFIG, Choice::Typed, Place::ReadOnlyFile, 0, true,
+     Result::AsPlatformAllows},
+    {"new config on a full disk", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::FullDisk, 0, false,
+     Result::CannotWrite},
+    {"add on a full disk", IDC_ADD_TO_CONFIG, Choice::Typed, Place::FullDisk, 0, false,
+     Result::CannotWrite},
+    {"new config, 261 characters", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Nested, 261, false,
+     Result::Written},
+    {"add, 261 characters", IDC_ADD_TO_CONFIG, Choice::Typed, Place::Nested, 261, true,
+     Result::Written},
+    {"new config, 511 characters", IDC_WRITE_NEW_CONFIG, Choice::Handed, Place::Nested, 511, true,
+     Result::AsPlatformAllows},
+    {"add, 511 characters", IDC_ADD_TO_CONFIG, Choice::Handed, Place::Nested, 511, true,
+     Result::AsPlatformAllows},
+    {"new config, path past the buffer", IDC_WRITE_NEW_CONFIG, Choice::TooLong, Place::Nested, 600,
+     true, Result::TooLong},
+    {"add, path past the buffer", IDC_ADD_TO_CONFIG, Choice::TooLong, Place::Nested, 600, true,
+     Result::TooLong},
+};
+
+TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
+    int index = 0;
+    for (const FaultCase& test : FaultCases) {
+        SCOPED_TRACE(test.Name);
+        const std::string base = Folder + "\\" + std::to_string(++index);
+        CreateDirectoryW(Wide(base).c_str(), nullptr);
+        std::string path;
+        switch (test.Where) {
+            case Place::MissingFolder:
+                path = base + "\\missing\\binds.cfg";
+                break;
+            case Place::ReadOnlyFile:
+                path = base + "\\readonly.cfg";
+                break;
+            case Place::FullDisk:
+                // Typed with a final dot: a name without extension gets ".cfg" from the save
+                // dialog, which would create a plain file next to the device.
+                path = "Z:\\dev\\full.";
+                break;
+            case Place::Nested:
+                path = NestedPath(base, test.Length);
+                ASSERT_EQ(test.Length, path.size());
+                break;
+        }
+        if (test.Existing) {
+            ASSERT_TRUE(PutBytes(path, Earlier)) << path;
+            if (test.Where == Place::ReadOnlyFile) {
+                ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+                ASSERT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+            }
+        }
+
+        Result expected = test.Expected;
+        if (expected == Result::AsPlatformAllows) {
+            std::FILE* probe = std::fopen(path.c_str(), "r+b");
+            expected = probe ? Result::Written : Result::CannotOpen;
+            if (probe) std::fclose(probe);
+            std::printf("[ INFO     ] %s: the C runtime %s the file for writing\n", test.Name,
+                        expected == Result::Written ? "opens" : "does not open");
+        }
+
+        SavePathPrompt saved = AskSavePath;
+        HandedPath = path;
+        if (test.How == Choice::Handed) AskSavePath = HandOver;
+        if (test.How == Choice::TooLong) AskSavePath = ReportTooLong;
+        Outcome outcome = Write(test.Button, path);
+        AskSavePath = saved;
+
+        if (test.How == Choice::Typed) {
+            EXPECT_TRUE(outcome.Driver.Seen) << "the save dialog never appeared";
+            EXPECT_EQ(path, outcome.Driver.NameBoxText);
+            EXPECT_FALSE(outcome.Driver.Refused) << "the save dialog did not take the path";
+        }
+        EXPECT_TRUE(outcome.OptionsClosed);
+
+        // One error box with its text, or nothing but the completion dialog.
+        std::string seen;
+        for (const SeenMessageBox& box : outcome.Boxes) {
+            seen += "[" + box.Caption + ": " + box.Text + "] ";
+        }
+        if (expected == Result::Written) {
+            EXPECT_TRUE(outcome.Boxes.empty()) << seen;
+            EXPECT_EQ(1u, outcome.Completions.size());
+        } else {
+            std::string text = expected == Result::CannotOpen    ? CannotOpen
+                               : expected == Result::CannotWrite ? CannotWrite
+                                                                 : TooLong;
+            if (expected != Result::TooLong) text += "\n\n" + path;
+            EXPECT_EQ(1u, outcome.Boxes.size()) << seen;
+            for (const SeenMessageBox& box : outcome.Boxes) {
+                EXPECT_EQ("Error", box.Caption);
+                EXPECT_EQ(text, box.Text);
+                EXPECT_TRUE(box.HasOk && box.HasIcon);
+            }
+            EXPECT_EQ(0u, outcome.Completions.size()) << "a failed write reported as done";
+        }
+
+        // The file: replaced or extended only by a write that succeeded, else as it was.
+        if (test.Where != Place::FullDisk) {
+            std::string content = test.Existing ? Earlier : "";
+            if (expected == Result::Written) {
+                content = (test.Button == IDC_ADD_TO_CONFIG ? content : "") + WrittenBlock;
+            }
+            std::string bytes;
+            const bool exists = ReadBytes(path, &bytes);
+            if (test.Existing || expected == Result::Written) {
+                EXPECT_TRUE(exists);
+                EXPECT_EQ(content, bytes);
+            } else {
+                EXPECT_FALSE(exists) << "nothing may be created";
+            }
+        }
+        EXPECT_FALSE(Exists("Z:\\dev\\full.cfg"));
+        EXPECT_EQ(1, App.Binds.BindCount);
+    }
+}
+
+}  // namespace
