@@ -193,12 +193,16 @@ std::vector<HWND> Added(const std::vector<HWND>& before, const std::vector<HWND>
 class WriteFaults : public ::testing::Test {
 protected:
     void SetUp() override {
+        GetCurrentDirectoryA(sizeof StartFolder, StartFolder);
         Main = StartMainDialog();
         Folder = MakeTempFolder();
         AddOneBind();
     }
     void TearDown() override {
         CloseAllDialogs();
+        // The save dialog makes the chosen file's folder the current one, which keeps it from
+        // being removed.
+        SetCurrentDirectoryA(StartFolder);
         RemoveTree(Folder);
     }
 
@@ -251,6 +255,7 @@ protected:
 
     HWND Main = nullptr;
     std::string Folder;
+    char StartFolder[MAX_PATH] = {};
 };
 
 // --- the cases ----------------------------------------------------------------------------------
