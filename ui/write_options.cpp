@@ -10,7 +10,24 @@ SavePathPrompt AskSavePath = AskWithSaveDialog;
 
 static char FileNameBuffer[FileNameBufferSize];
 
+// The common dialogs library is loaded when the save dialog is first needed: linked in, it would
+// bring its own dependencies into every start of the program.
+static HMODULE CommonDialogs;
+
+template <typename Function>
+static Function CommonDialogFunction(const char* name) {
+    if (!CommonDialogs) CommonDialogs = LoadLibraryA("comdlg32.dll");
+    if (!CommonDialogs) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(CommonDialogs, name)));
+}
+
 SavePathAnswer AskWithSaveDialog(HWND owner, char* path) {
+    using GetSaveFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEA*);
+    using ExtendedErrorFunction = DWORD(WINAPI*)();
+    auto getSaveFileName = CommonDialogFunction<GetSaveFileNameFunction>("GetSaveFileNameA");
+    auto extendedError = CommonDialogFunction<ExtendedErrorFunction>("CommDlgExtendedError");
+    if (!getSaveFileName || !extendedError) return SaveDialogFailed;
+
     OPENFILENAMEA request = {};
     request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     request.hwndOwner = owner;
@@ -20,8 +37,8 @@ SavePathAnswer AskWithSaveDialog(HWND owner, char* path) {
     request.nMaxFile = FileNameBufferSize;
     request.Flags = OFN_EXPLORER;
     request.lpstrDefExt = "cfg";
-    if (GetSaveFileNameA(&request)) return SavePathChosen;
-    switch (CommDlgExtendedError()) {
+    if (getSaveFileName(&request)) return SavePathChosen;
+    switch (extendedError()) {
         case 0:
             return SaveCancelled;
         case FNERR_BUFFERTOOSMALL:
