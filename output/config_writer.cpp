@@ -35,10 +35,18 @@ public:
     explicit LineSink(std::FILE* file) : file_(file) {}
 
     void Put(const char* text, size_t length) {
-        for (size_t i = 0; i < length; ++i) {
-            if (used_ + 2 > sizeof(buffer_)) Flush();
-            if (text[i] == '\n') buffer_[used_++] = '\r';
-            buffer_[used_++] = text[i];
+        while (length > 0) {
+            const void* found = std::memchr(text, '\n', length);
+            size_t run =
+                found ? static_cast<size_t>(static_cast<const char*>(found) - text) : length;
+            Copy(text, run);
+            text += run;
+            length -= run;
+            if (found) {
+                Copy("\r\n", 2);
+                ++text;
+                --length;
+            }
         }
     }
     void Put(const char* text) { Put(text, std::strlen(text)); }
@@ -51,6 +59,18 @@ public:
     bool Ok() const { return ok_; }
 
 private:
+    void Copy(const char* bytes, size_t count) {
+        while (count > 0) {
+            if (used_ == sizeof(buffer_)) Flush();
+            size_t room = sizeof(buffer_) - used_;
+            size_t part = count < room ? count : room;
+            std::memcpy(buffer_ + used_, bytes, part);
+            used_ += part;
+            bytes += part;
+            count -= part;
+        }
+    }
+
     char buffer_[8192];
     std::FILE* file_;
     size_t used_ = 0;
