@@ -35,7 +35,8 @@ run: corvane-exe
 	@bash scripts/run.sh $(WINDOWS)/bin/corvane.exe
 
 bench: native windows-configure
-	@cmake --build $(WINDOWS) -j $(JOBS) --target corvane empty_dialog startup_timer corvane_bench
+	@cmake --build $(WINDOWS) -j $(JOBS) --target corvane empty_dialog \
+	    empty_dialog_common_controls startup_timer corvane_bench
 	@bash bench/run.sh $(NATIVE) $(WINDOWS)
 
 dist: corvane-exe

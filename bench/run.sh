@@ -21,15 +21,21 @@ row "imported DLLs" "$(echo "$imports" | wc -w)" "Windows' own only"
 "$root/scripts/wine-session.sh" start "$state" >/dev/null
 eval "$("$root/scripts/wine-session.sh" env "$state")"
 
-wine "$windows/bin/startup_timer.exe" "$(winepath -w "$exe")" \
-    "$(winepath -w "$windows/bin/empty_dialog.exe")" 11 >"$tmp/startup" 2>&1 || cat "$tmp/startup"
+win() { winepath -w "$windows/bin/$1"; }
+wine "$windows/bin/startup_timer.exe" "$(win corvane.exe)" "Corvane [v1.1]" \
+    "$(win empty_dialog.exe)" "Empty Dialog" 11 >"$tmp/startup" 2>&1 || cat "$tmp/startup"
+wine "$windows/bin/startup_timer.exe" "$(win corvane.exe)" "Corvane [v1.1]" \
+    "$(win empty_dialog_common_controls.exe)" "Empty Dialog With Common Controls" 11 \
+    >"$tmp/startup_cc" 2>&1 || cat "$tmp/startup_cc"
 "$native/bin/corvane_bench" "$tmp" >"$tmp/native"
 wine "$windows/bin/corvane_bench.exe" "$(winepath -w "$tmp")" >"$tmp/wine" 2>&1
 
 value() { awk -v k="$2" '$1 == k {print $2 " " $3}' "$1" | tr -d '\r'; }
-row "start-up to visible window, Corvane (median)" "$(value "$tmp/startup" startup_corvane_ms)" ""
-row "start-up, empty dialog (median)" "$(value "$tmp/startup" startup_empty_dialog_ms)" ""
+row "start-up to visible window, Corvane (median)" "$(value "$tmp/startup" startup_program_ms)" ""
+row "start-up, empty dialog (median)" "$(value "$tmp/startup" startup_yardstick_ms)" ""
 row "start-up ratio" "$(value "$tmp/startup" startup_ratio)" "at most 1.05 x"
+row "start-up, empty dialog + common controls" "$(value "$tmp/startup_cc" startup_yardstick_ms)" ""
+row "start-up ratio against that" "$(value "$tmp/startup_cc" startup_ratio)" "(what comctl32 costs)"
 for where in wine native; do
     row "write 1024 binds ($where, median)" "$(value "$tmp/$where" write_1024_binds_ms)" ""
     row "plain print loop, same lines ($where)" "$(value "$tmp/$where" plain_print_loop_ms)" ""

@@ -1,6 +1,6 @@
 // Start-up time to a visible main window: starts a program, waits until a visible top-level window
-// with the given caption exists, then ends the program. Alternates between the programs and
-// prints the median of each and their ratio.
+// with the given caption exists, then ends the program. Alternates between the program and its
+// yardstick and prints the median of each and their ratio.
 #include <windows.h>
 
 #include <algorithm>
@@ -59,13 +59,13 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: startup_timer corvane.exe empty_dialog.exe [starts]\n");
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: startup_timer program caption yardstick caption [starts]\n");
         return 2;
     }
-    int starts = argc > 3 ? std::atoi(argv[3]) : 11;
-    Target corvane = {argv[1], "Corvane [v1.1]", {}};
-    Target empty = {argv[2], "Empty Dialog", {}};
+    int starts = argc > 5 ? std::atoi(argv[5]) : 11;
+    Target corvane = {argv[1], argv[2], {}};
+    Target empty = {argv[3], argv[4], {}};
     // One start of each that is not counted, so that both find the same warm caches.
     TimeOneStart(corvane);
     TimeOneStart(empty);
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < starts; ++i) {
         if (!TimeOneStart(corvane) || !TimeOneStart(empty)) return 1;
     }
-    std::printf("startup_corvane_ms %.1f ms\n", Median(corvane.Seconds) * 1e3);
-    std::printf("startup_empty_dialog_ms %.1f ms\n", Median(empty.Seconds) * 1e3);
+    std::printf("startup_program_ms %.1f ms\n", Median(corvane.Seconds) * 1e3);
+    std::printf("startup_yardstick_ms %.1f ms\n", Median(empty.Seconds) * 1e3);
     std::printf("startup_ratio %.2f x\n", Median(corvane.Seconds) / Median(empty.Seconds));
     return 0;
 }
