@@ -5,8 +5,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <commdlg.h>
-#include <dlgs.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,83 +15,9 @@
 #include "../../ui/app.h"
 #include "../../ui/write_options.h"
 #include "ui_harness.h"
+#include "write_test_support.h"
 
 namespace {
-
-constexpr char WriteOptionsCaption[] = "Config File Write Options";
-constexpr char CompletionCaption[] = "Dialog";
-constexpr char CannotOpen[] = "The config file could not be opened for writing:";
-constexpr char CannotWrite[] = "The config file could not be written completely:";
-constexpr char TooLong[] =
-    "The chosen file name is too long. Please choose a shorter path for the config file.";
-
-// --- files, by wide names so that paths past MAX_PATH work too ----------------------------------
-
-std::wstring Wide(const std::string& path) {
-    std::wstring wide = L"\\\\?\\";
-    for (char c : path) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return wide;
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// False when the file cannot be read.
-bool ReadBytes(const std::string& path, std::string* bytes) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bytes->clear();
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes->append(chunk, got);
-    CloseHandle(file);
-    return true;
-}
-
-bool PutBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file =
-        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD put = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(file);
-    return put == bytes.size();
-}
-
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string name;
-        for (const wchar_t* c = found.cFileName; *c; ++c) name += static_cast<char>(*c);
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-}
-
-void RemoveTree(const std::string& folder) {
-    for (const std::string& name : Entries(folder)) {
-        const std::string path = folder + "\\" + name;
-        SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileW(Wide(path).c_str())) RemoveTree(path);
-    }
-    RemoveDirectoryW(Wide(folder).c_str());
-}
-
-std::string MakeTempFolder() {
-    static int made = 0;
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    std::string folder = std::string(base) + "corvane_faults_" +
-                         std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made);
-    CreateDirectoryW(Wide(folder).c_str(), nullptr);
-    return folder;
-}
 
 // Folders of at most 20 characters under base, then a file name, so that the whole path has
 // exactly `length` characters. Creates the folders.
@@ -110,92 +34,19 @@ std::string NestedPath(const std::string& base, size_t length) {
         std::string folder(name, static_cast<char>('a' + level % 26));
         ++level;
         path += "\\" + folder;
-        CreateDirectoryW(Wide(path).c_str(), nullptr);
+        CreateDirectoryW(WidePath(path).c_str(), nullptr);
     }
     return path + "\\" + file;
 }
 
-// --- the save dialog, driven from a thread timer ------------------------------------------------
-
-// The save dialog runs its own loop inside the button handler; that loop dispatches the timer.
-// It types the path into the name box and presses Save; a dialog still open well after that has
-// refused the name and is cancelled.
-struct SaveDialogDriver {
-    std::string Typed;
-    bool Seen = false;
-    std::string NameBoxText;  // what the name box held after typing
-    int TicksAfterSave = 0;
-    bool Refused = false;
-};
-
-SaveDialogDriver* Driver = nullptr;
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> VisibleThreadDialogs() {
-    std::vector<HWND> windows, dialogs;
-    EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows) {
-        char className[16] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (std::string(className) == "#32770" && IsWindowVisible(window)) {
-            dialogs.push_back(window);
-        }
-    }
-    return dialogs;
-}
-
-// Wine's explorer-style dialog names its file name box cmb13 (a combo box with an edit inside),
-// older templates edt1.
-bool IsFileDialog(HWND window) { return GetDlgItem(window, cmb13) || GetDlgItem(window, edt1); }
-
-void Press(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-VOID CALLBACK DriveSaveDialog(HWND, UINT, UINT_PTR, DWORD) {
-    for (HWND dialog : VisibleThreadDialogs()) {
-        if (!IsFileDialog(dialog) || GetWindow(dialog, GW_OWNER) != App.MainDialog) continue;
-        if (Driver->Seen) {
-            if (++Driver->TicksAfterSave == 20) {
-                Driver->Refused = true;
-                Press(dialog, IDCANCEL);
-            }
-            continue;
-        }
-        Driver->Seen = true;
-        for (int box : {cmb13, edt1}) {
-            if (HWND name = GetDlgItem(dialog, box)) {
-                SetWindowTextA(name, Driver->Typed.c_str());
-                Driver->NameBoxText = WindowText(name);
-            }
-        }
-        Press(dialog, IDOK);
-    }
-}
-
 // --- the fixture --------------------------------------------------------------------------------
-
-std::vector<HWND> Added(const std::vector<HWND>& before, const std::vector<HWND>& after) {
-    std::vector<HWND> added;
-    for (HWND window : after) {
-        if (std::find(before.begin(), before.end(), window) == before.end()) {
-            added.push_back(window);
-        }
-    }
-    return added;
-}
 
 class WriteFaults : public ::testing::Test {
 protected:
     void SetUp() override {
         GetCurrentDirectoryA(sizeof StartFolder, StartFolder);
         Main = StartMainDialog();
-        Folder = MakeTempFolder();
+        Folder = MakeTempFolder("corvane_faults_");
         AddOneBind();
     }
     void TearDown() override {
@@ -214,8 +65,7 @@ protected:
         SetFocus(App.KeyCaptureBox);
         SendKey(App.KeyCaptureBox, WM_KEYDOWN, VK_SPACE);
         SendKey(App.KeyCaptureBox, WM_KEYUP, VK_SPACE);
-        SendMessageA(GetDlgItem(Main, IDC_ADD_BIND), BM_CLICK, 0, 0);
-        FlushEvents();
+        ClickButton(Main, IDC_ADD_BIND);
         ASSERT_EQ(1, App.Binds.BindCount);
         ASSERT_STREQ("bind space \"+moveup\"", App.Binds.Slots[0].Text);
     }
@@ -231,25 +81,18 @@ protected:
     // typed into the save dialog.
     Outcome Write(int button, const std::string& typed) {
         Outcome outcome;
-        std::vector<HWND> before = VisibleDialogs(WriteOptionsCaption);
-        SendMessageA(GetDlgItem(Main, IDC_WRITE_CONFIG), BM_CLICK, 0, 0);
-        FlushEvents();
-        std::vector<HWND> opened = Added(before, VisibleDialogs(WriteOptionsCaption));
-        EXPECT_EQ(1u, opened.size());
-        if (opened.size() != 1) return outcome;
+        HWND options = OpenWriteOptionsDialog(Main);
+        if (!options) return outcome;
 
-        std::vector<HWND> completionsBefore = VisibleDialogs(CompletionCaption);
         MessageBoxAnswerer answerer;
         outcome.Driver.Typed = typed;
-        Driver = &outcome.Driver;
-        UINT_PTR timer = SetTimer(nullptr, 0, 50, DriveSaveDialog);
-        SendMessageA(GetDlgItem(opened[0], button), BM_CLICK, 0, 0);
-        FlushEvents();
-        KillTimer(nullptr, timer);
-        Driver = nullptr;
+        outcome.Driver.GiveUpAfterTicks = 20;
+        {
+            SaveDialogTimer timer(&outcome.Driver);
+            outcome.Completions = PressForCompletions(options, button);
+        }
         outcome.Boxes = answerer.Seen;
-        outcome.Completions = Added(completionsBefore, VisibleDialogs(CompletionCaption));
-        outcome.OptionsClosed = !IsWindowVisible(opened[0]);
+        outcome.OptionsClosed = !IsWindowVisible(options);
         return outcome;
     }
 
@@ -261,17 +104,7 @@ protected:
 // --- the cases ----------------------------------------------------------------------------------
 
 // What the one bind (Jump on the space bar) puts into a file.
-const std::string WrittenBlock =
-    "//This Config has been created by Corvane\r\n"
-    "//Mail: corvane@example.org \r\n"
-    "\r\n"
-    "\r\n"
-    "//General Implementations\r\n"
-    "setA weapmodes \"01000110220000\"\r\n"
-    "\r\n"
-    "//Config Binds\r\n"
-    "\r\n"
-    "bind space \"+moveup\"\r\n";
+const std::string WrittenBlock = std::string(WrittenHeader) + "bind space \"+moveup\"\r\n";
 
 constexpr char Earlier[] = "seta name \"player\"\r\nbind x \"kill\"\r\n";
 
@@ -356,7 +189,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
     for (const FaultCase& test : FaultCases) {
         SCOPED_TRACE(test.Name);
         const std::string base = Folder + "\\" + std::to_string(++index);
-        CreateDirectoryW(Wide(base).c_str(), nullptr);
+        CreateDirectoryW(WidePath(base).c_str(), nullptr);
         std::string path;
         switch (test.Where) {
             case Place::MissingFolder:
@@ -376,7 +209,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                 break;
         }
         if (test.Existing) {
-            ASSERT_TRUE(PutBytes(path, Earlier)) << path;
+            ASSERT_TRUE(PutFileBytes(path, Earlier)) << path;
             if (test.Where == Place::ReadOnlyFile) {
                 ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
                 ASSERT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
@@ -402,7 +235,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
         if (test.How == Choice::Typed) {
             EXPECT_TRUE(outcome.Driver.Seen) << "the save dialog never appeared";
             EXPECT_EQ(path, outcome.Driver.NameBoxText);
-            EXPECT_FALSE(outcome.Driver.Refused) << "the save dialog did not take the path";
+            EXPECT_FALSE(outcome.Driver.GaveUp) << "the save dialog did not take the path";
         }
         EXPECT_TRUE(outcome.OptionsClosed);
 
@@ -415,9 +248,9 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
             EXPECT_TRUE(outcome.Boxes.empty()) << seen;
             EXPECT_EQ(1u, outcome.Completions.size());
         } else {
-            std::string text = expected == Result::CannotOpen    ? CannotOpen
-                               : expected == Result::CannotWrite ? CannotWrite
-                                                                 : TooLong;
+            std::string text = expected == Result::CannotOpen    ? CannotOpenText
+                               : expected == Result::CannotWrite ? CannotWriteText
+                                                                 : PathTooLongText;
             if (expected != Result::TooLong) text += "\n\n" + path;
             EXPECT_EQ(1u, outcome.Boxes.size()) << seen;
             for (const SeenMessageBox& box : outcome.Boxes) {
@@ -435,7 +268,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                 content = (test.Button == IDC_ADD_TO_CONFIG ? content : "") + WrittenBlock;
             }
             std::string bytes;
-            const bool exists = ReadBytes(path, &bytes);
+            const bool exists = ReadFileBytes(path, &bytes);
             if (test.Existing || expected == Result::Written) {
                 EXPECT_TRUE(exists);
                 EXPECT_EQ(content, bytes);
@@ -443,7 +276,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                 EXPECT_FALSE(exists) << "nothing may be created";
             }
         }
-        EXPECT_FALSE(Exists("Z:\\dev\\full.cfg"));
+        EXPECT_FALSE(PathExists("Z:\\dev\\full.cfg"));
         EXPECT_EQ(1, App.Binds.BindCount);
     }
 }

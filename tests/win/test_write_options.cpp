@@ -5,11 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <commdlg.h>
-#include <dlgs.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,23 +13,13 @@
 #include "../../ui/app.h"
 #include "../../ui/write_options.h"
 #include "ui_harness.h"
+#include "write_test_support.h"
 
 namespace {
 
-constexpr char WriteOptionsCaption[] = "Config File Write Options";
-constexpr char CompletionCaption[] = "Dialog";
-
 // What one write of the binds made in AddBindsLikeAPlayer puts into the file.
 const std::string WrittenBlock =
-    "//This Config has been created by Corvane\r\n"
-    "//Mail: corvane@example.org \r\n"
-    "\r\n"
-    "\r\n"
-    "//General Implementations\r\n"
-    "setA weapmodes \"01000110220000\"\r\n"
-    "\r\n"
-    "//Config Binds\r\n"
-    "\r\n"
+    std::string(WrittenHeader) +
     "bind w \"+forward\"\r\n"
     "\r\n"  // the deleted Jump bind keeps its slot
     "seta r_demo_1 \"set r_demo vstr r_demo_2;g_synchronousClients 1;record;g_synchronousClients "
@@ -44,61 +30,6 @@ const std::string WrittenBlock =
     "bind mouse2 \"+button5\"\r\n";
 // 375 characters as the game counts them: 375 * 100 / 11100.
 constexpr char WrittenPercent[] = "3%\n";
-
-// --- files --------------------------------------------------------------------------------------
-
-std::string MakeTempFolder() {
-    static int made = 0;
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    std::string folder = std::string(base) + "corvane_write_" +
-                         std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++made);
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
-void RemoveFolder(const std::string& folder) {
-    for (const std::string& name : FolderEntries(folder)) {
-        std::string path = folder + "\\" + name;
-        if (!DeleteFileA(path.c_str())) RemoveFolder(path);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string FileBytes(const std::string& path) {
-    std::string bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return bytes;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    std::fclose(file);
-    return bytes;
-}
-
-void PutFileBytes(const std::string& path, const std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, file) << path;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
 
 // --- the save dialog seam -----------------------------------------------------------------------
 
@@ -122,21 +53,6 @@ SavePathAnswer AnswerLikeThePlayer(HWND owner, char* path) {
 
 // --- the dialogs --------------------------------------------------------------------------------
 
-void Click(HWND dialog, int id) {
-    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-    FlushEvents();
-}
-
-std::vector<HWND> Added(const std::vector<HWND>& before, const std::vector<HWND>& after) {
-    std::vector<HWND> added;
-    for (HWND window : after) {
-        if (std::find(before.begin(), before.end(), window) == before.end()) {
-            added.push_back(window);
-        }
-    }
-    return added;
-}
-
 HTREEITEM ChildWithData(HWND tree, HTREEITEM parent, LPARAM data) {
     for (HTREEITEM item = TreeView_GetChild(tree, parent); item;
          item = TreeView_GetNextSibling(tree, item)) {
@@ -158,7 +74,7 @@ void AddBindLikeAPlayer(HWND main, int category, int slot, int32_t key) {
     ASSERT_NE(nullptr, action) << "action " << category << "," << slot;
     TreeView_SelectItem(tree, action);
     App.Binds.RecordKey(key);
-    Click(main, IDC_ADD_BIND);
+    ClickButton(main, IDC_ADD_BIND);
 }
 
 // Forward on W, Jump on Space (then deleted), Auto Demo Script on F5, Reload on the right button.
@@ -169,7 +85,7 @@ void AddBindsLikeAPlayer(HWND main) {
     AddBindLikeAPlayer(main, 1, 1, 2);
     ASSERT_EQ(4, App.Binds.BindCount);
     SendMessageA(App.BindListBox, LB_SETCURSEL, 1, 0);
-    Click(main, IDC_DELETE_BIND);
+    ClickButton(main, IDC_DELETE_BIND);
     ASSERT_EQ(3, SendMessageA(App.BindListBox, LB_GETCOUNT, 0, 0));
     ASSERT_STREQ("", App.Binds.Slots[1].Text);
 }
@@ -183,30 +99,21 @@ protected:
         SeamPath.clear();
         RealPrompt = AskSavePath;
         AskSavePath = AnswerLikeThePlayer;
-        Folder = MakeTempFolder();
+        Folder = MakeTempFolder("corvane_write_");
     }
     void TearDown() override {
         CloseAllDialogs();
         AskSavePath = RealPrompt;
-        RemoveFolder(Folder);
+        RemoveTree(Folder);
     }
 
     // Presses "Write Config File" and returns the write options dialog it opened.
     HWND OpenWriteOptions() {
-        std::vector<HWND> before = VisibleDialogs(WriteOptionsCaption);
-        Click(Main, IDC_WRITE_CONFIG);
-        std::vector<HWND> opened = Added(before, VisibleDialogs(WriteOptionsCaption));
-        EXPECT_EQ(1u, opened.size());
-        if (opened.size() != 1) return nullptr;
-        EXPECT_EQ(Main, GetWindow(opened[0], GW_OWNER));
-        return opened[0];
-    }
-
-    // Presses one of the dialog's buttons and returns the completion dialogs the press opened.
-    std::vector<HWND> Press(HWND options, int button) {
-        std::vector<HWND> before = VisibleDialogs(CompletionCaption);
-        Click(options, button);
-        return Added(before, VisibleDialogs(CompletionCaption));
+        HWND options = OpenWriteOptionsDialog(Main);
+        if (options) {
+            EXPECT_EQ(Main, GetWindow(options, GW_OWNER));
+        }
+        return options;
     }
 
     std::string InFolder(const char* name) const { return Folder + "\\" + name; }
@@ -256,7 +163,9 @@ TEST_F(WriteOptions, EachButtonWritesOrNotAndEndsTheDialog) {
         SCOPED_TRACE(test.Name);
         const std::string path = InFolder("binds.cfg");
         DeleteFileA(path.c_str());
-        if (test.Before) PutFileBytes(path, test.Before);
+        if (test.Before) {
+            EXPECT_TRUE(PutFileBytes(path, test.Before)) << path;
+        }
         Seam = SeamRecord();
         SeamAnswer = test.Answer;
         SeamPath = path;
@@ -264,7 +173,7 @@ TEST_F(WriteOptions, EachButtonWritesOrNotAndEndsTheDialog) {
         HWND options = OpenWriteOptions();
         ASSERT_NE(nullptr, options);
         MessageBoxAnswerer answerer;
-        std::vector<HWND> completions = Press(options, test.Button);
+        std::vector<HWND> completions = PressForCompletions(options, test.Button);
 
         EXPECT_FALSE(IsWindowVisible(options)) << "the write options dialog stayed open";
         EXPECT_TRUE(IsWindowVisible(Main));
@@ -275,12 +184,12 @@ TEST_F(WriteOptions, EachButtonWritesOrNotAndEndsTheDialog) {
             EXPECT_TRUE(Seam.PathEmptyOnEntry) << "the save dialog must not propose a name";
         }
         if (test.Kept) {
-            ASSERT_TRUE(FileExists(path));
+            ASSERT_TRUE(PathExists(path));
             EXPECT_EQ(std::string(test.Kept) + (test.Writes ? WrittenBlock : ""), FileBytes(path));
         } else {
-            EXPECT_FALSE(FileExists(path));
+            EXPECT_FALSE(PathExists(path));
         }
-        EXPECT_EQ(std::vector<std::string>(FileExists(path) ? 1 : 0, "binds.cfg"),
+        EXPECT_EQ(std::vector<std::string>(PathExists(path) ? 1 : 0, "binds.cfg"),
                   FolderEntries(Folder));
         ASSERT_EQ(test.Writes ? 1u : 0u, completions.size());
         if (test.Writes) {
@@ -298,7 +207,7 @@ TEST_F(WriteOptions, NoBindsWritesHeaderAndGeneralSectionOnly) {
     SeamPath = path;
     HWND options = OpenWriteOptions();
     ASSERT_NE(nullptr, options);
-    std::vector<HWND> completions = Press(options, IDC_WRITE_NEW_CONFIG);
+    std::vector<HWND> completions = PressForCompletions(options, IDC_WRITE_NEW_CONFIG);
     EXPECT_EQ(WrittenBlock.substr(0, WrittenBlock.find("bind w")), FileBytes(path));
     ASSERT_EQ(1u, completions.size());
     // 144 characters: 1 percent.
@@ -311,11 +220,11 @@ TEST_F(WriteOptions, AddToConfigJudgesOnlyThisWrite) {
     // Twice the game's limit already in the file.
     std::string earlier;
     while (earlier.size() < 22200) earlier += "bind x \"say this line only fills the file\"\r\n";
-    PutFileBytes(path, earlier);
+    EXPECT_TRUE(PutFileBytes(path, earlier)) << path;
     SeamPath = path;
     HWND options = OpenWriteOptions();
     ASSERT_NE(nullptr, options);
-    std::vector<HWND> completions = Press(options, IDC_ADD_TO_CONFIG);
+    std::vector<HWND> completions = PressForCompletions(options, IDC_ADD_TO_CONFIG);
     EXPECT_EQ(earlier + WrittenBlock, FileBytes(path));
     ASSERT_EQ(1u, completions.size());
     EXPECT_EQ(WrittenPercent, ControlText(completions[0], IDC_GAUGE_PERCENT));
@@ -330,16 +239,16 @@ TEST_F(WriteOptions, TwoDialogsOpenAtOnceEachWorkOnTheirOwn) {
     ASSERT_NE(first, second);
 
     const std::string appended = InFolder("appended.cfg");
-    PutFileBytes(appended, "seta name \"player\"\r\n");
+    EXPECT_TRUE(PutFileBytes(appended, "seta name \"player\"\r\n")) << appended;
     SeamPath = appended;
-    EXPECT_EQ(1u, Press(second, IDC_ADD_TO_CONFIG).size());
+    EXPECT_EQ(1u, PressForCompletions(second, IDC_ADD_TO_CONFIG).size());
     EXPECT_FALSE(IsWindowVisible(second));
     EXPECT_TRUE(IsWindowVisible(first));
     EXPECT_EQ("seta name \"player\"\r\n" + WrittenBlock, FileBytes(appended));
 
     const std::string fresh = InFolder("fresh.cfg");
     SeamPath = fresh;
-    EXPECT_EQ(1u, Press(first, IDC_WRITE_NEW_CONFIG).size());
+    EXPECT_EQ(1u, PressForCompletions(first, IDC_WRITE_NEW_CONFIG).size());
     EXPECT_FALSE(IsWindowVisible(first));
     EXPECT_EQ(WrittenBlock, FileBytes(fresh));
     EXPECT_EQ("seta name \"player\"\r\n" + WrittenBlock, FileBytes(appended));
@@ -349,7 +258,7 @@ TEST_F(WriteOptions, TwoDialogsOpenAtOnceEachWorkOnTheirOwn) {
     // A third one cancelled leaves the files and the completion dialogs as they are.
     HWND third = OpenWriteOptions();
     ASSERT_NE(nullptr, third);
-    EXPECT_EQ(0u, Press(third, IDC_WRITE_CANCEL).size());
+    EXPECT_EQ(0u, PressForCompletions(third, IDC_WRITE_CANCEL).size());
     EXPECT_FALSE(IsWindowVisible(third));
     EXPECT_EQ(2, Seam.Calls);
     EXPECT_EQ(2u, VisibleDialogs(CompletionCaption).size());
@@ -365,22 +274,17 @@ struct ErrorCase {
     const char* Text;  // the box's text; the path follows it after a blank line when it ends in ':'
 };
 
-constexpr char CannotOpen[] = "The config file could not be opened for writing:";
-constexpr char CannotWrite[] = "The config file could not be written completely:";
-constexpr char TooLong[] =
-    "The chosen file name is too long. Please choose a shorter path for the config file.";
-
 // Z:\dev\full is Wine's view of the Linux device that fails every write with "disk full".
 const ErrorCase ErrorCases[] = {
     {"new config in a missing folder", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
-     CannotOpen},
+     CannotOpenText},
     {"add in a missing folder", IDC_ADD_TO_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
-     CannotOpen},
+     CannotOpenText},
     {"new config on a full disk", IDC_WRITE_NEW_CONFIG, SavePathChosen, "Z:\\dev\\full",
-     CannotWrite},
-    {"add on a full disk", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotWrite},
-    {"new config, path too long", IDC_WRITE_NEW_CONFIG, SavePathTooLong, nullptr, TooLong},
-    {"add, path too long", IDC_ADD_TO_CONFIG, SavePathTooLong, nullptr, TooLong},
+     CannotWriteText},
+    {"add on a full disk", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotWriteText},
+    {"new config, path too long", IDC_WRITE_NEW_CONFIG, SavePathTooLong, nullptr, PathTooLongText},
+    {"add, path too long", IDC_ADD_TO_CONFIG, SavePathTooLong, nullptr, PathTooLongText},
     {"save dialog failed", IDC_WRITE_NEW_CONFIG, SaveDialogFailed, nullptr,
      "The save dialog could not be shown."},
 };
@@ -397,7 +301,7 @@ TEST_F(WriteOptions, FailuresShowOneErrorBoxAndNoCompletionDialog) {
         HWND options = OpenWriteOptions();
         ASSERT_NE(nullptr, options);
         MessageBoxAnswerer answerer;
-        std::vector<HWND> completions = Press(options, test.Button);
+        std::vector<HWND> completions = PressForCompletions(options, test.Button);
 
         ASSERT_EQ(1u, answerer.Seen.size());
         const SeenMessageBox& box = answerer.Seen[0];
@@ -416,83 +320,6 @@ TEST_F(WriteOptions, FailuresShowOneErrorBoxAndNoCompletionDialog) {
 
 // --- the system's save dialog -------------------------------------------------------------------
 
-// Drives the save dialog from a thread timer: the dialog runs its own loop inside the button
-// handler, and that loop dispatches the timer.
-struct SaveDialogDriver {
-    std::string Typed;  // empty: cancel the dialog
-    bool Seen = false;
-    bool TypedIntoNameBox = false;
-    std::string Title;
-    int TicksSinceSeen = 0;
-    bool GaveUp = false;
-    std::vector<std::string> OtherBoxes;  // captions of message boxes seen meanwhile
-};
-
-SaveDialogDriver* Driver = nullptr;
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-}
-
-bool IsFileDialog(HWND window) { return GetDlgItem(window, cmb13) || GetDlgItem(window, edt1); }
-
-// Visible #32770 windows owned by the main dialog.
-std::vector<HWND> OwnedDialogs() {
-    std::vector<HWND> windows, owned;
-    EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows) {
-        char className[16] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (std::string(className) == "#32770" && IsWindowVisible(window) &&
-            GetWindow(window, GW_OWNER) == App.MainDialog) {
-            owned.push_back(window);
-        }
-    }
-    return owned;
-}
-
-void PressDialogButton(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-// The file dialog is told apart by its file name box: Wine's explorer dialog names it cmb13 (a
-// combo box with an edit inside), older templates edt1. The harness's message box answerer cannot
-// run meanwhile, as it takes the file dialog (which has a stc1 label) for a message box; any
-// message box is recorded and closed here instead.
-VOID CALLBACK DriveSaveDialog(HWND, UINT, UINT_PTR, DWORD) {
-    for (HWND dialog : OwnedDialogs()) {
-        if (!IsFileDialog(dialog)) {
-            if (!GetDlgItem(dialog, stc1)) continue;  // not a message box: its icon is stc1
-            Driver->OtherBoxes.push_back(WindowText(dialog));
-            PressDialogButton(dialog, IDOK);
-            continue;
-        }
-        if (Driver->Seen) {
-            // Still open well after the answer was given: close it so the test cannot hang.
-            if (++Driver->TicksSinceSeen == 40) {
-                Driver->GaveUp = true;
-                PressDialogButton(dialog, IDCANCEL);
-            }
-            continue;
-        }
-        Driver->Seen = true;
-        Driver->Title = WindowText(dialog);
-        if (Driver->Typed.empty()) {
-            PressDialogButton(dialog, IDCANCEL);
-            continue;
-        }
-        for (int box : {cmb13, edt1}) {
-            if (HWND name = GetDlgItem(dialog, box)) {
-                SetWindowTextA(name, Driver->Typed.c_str());
-                if (WindowText(name) == Driver->Typed) Driver->TypedIntoNameBox = true;
-            }
-        }
-        PressDialogButton(dialog, IDOK);
-    }
-}
-
 class RealSaveDialog : public WriteOptions {
 protected:
     void SetUp() override {
@@ -500,14 +327,12 @@ protected:
         AskSavePath = RealPrompt;
     }
 
-    // Presses the button with the timer running, then stops it.
+    // Presses the button with the save dialog driven.
     std::vector<HWND> PressDriven(HWND options, int button, SaveDialogDriver* driver) {
-        Driver = driver;
-        UINT_PTR timer = SetTimer(nullptr, 0, 50, DriveSaveDialog);
-        std::vector<HWND> completions = Press(options, button);
-        KillTimer(nullptr, timer);
-        Driver = nullptr;
-        return completions;
+        // No message box answerer runs meanwhile: the driver closes any box itself.
+        driver->CloseMessageBoxes = true;
+        SaveDialogTimer timer(driver);
+        return PressForCompletions(options, button);
     }
 };
 

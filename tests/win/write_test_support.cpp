@@ -1,0 +1,201 @@
+#include "write_test_support.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "../../resources/resource.h"
+#include "../../ui/app.h"
+#include "ui_harness.h"
+
+// --- files ------------------------------------------------------------------------------------
+
+std::wstring WidePath(const std::string& path) {
+    std::wstring wide = L"\\\\?\\";
+    for (char c : path) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ReadFileBytes(const std::string& path, std::string* bytes) {
+    HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bytes->clear();
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes->append(chunk, got);
+    CloseHandle(file);
+    return true;
+}
+
+std::string FileBytes(const std::string& path) {
+    std::string bytes;
+    ReadFileBytes(path, &bytes);
+    return bytes;
+}
+
+bool PutFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file =
+        CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    CloseHandle(file);
+    return put == bytes.size();
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((WidePath(folder) + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name;
+        for (const wchar_t* c = found.cFileName; *c; ++c) name += static_cast<char>(*c);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void RemoveTree(const std::string& folder) {
+    for (const std::string& name : FolderEntries(folder)) {
+        const std::string path = folder + "\\" + name;
+        SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileW(WidePath(path).c_str())) RemoveTree(path);
+    }
+    RemoveDirectoryW(WidePath(folder).c_str());
+}
+
+std::string MakeTempFolder(const char* prefix) {
+    static int made = 0;
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    std::string folder = std::string(base) + prefix + std::to_string(GetCurrentProcessId()) + "_" +
+                         std::to_string(++made);
+    CreateDirectoryW(WidePath(folder).c_str(), nullptr);
+    return folder;
+}
+
+// --- the dialogs ------------------------------------------------------------------------------
+
+std::vector<HWND> AddedWindows(const std::vector<HWND>& before, const std::vector<HWND>& after) {
+    std::vector<HWND> added;
+    for (HWND window : after) {
+        if (std::find(before.begin(), before.end(), window) == before.end()) {
+            added.push_back(window);
+        }
+    }
+    return added;
+}
+
+void ClickButton(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    FlushEvents();
+}
+
+void PostButtonPress(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+HWND OpenWriteOptionsDialog(HWND main) {
+    std::vector<HWND> before = VisibleDialogs(WriteOptionsCaption);
+    ClickButton(main, IDC_WRITE_CONFIG);
+    std::vector<HWND> opened = AddedWindows(before, VisibleDialogs(WriteOptionsCaption));
+    EXPECT_EQ(1u, opened.size());
+    return opened.size() == 1 ? opened[0] : nullptr;
+}
+
+std::vector<HWND> PressForCompletions(HWND options, int button) {
+    std::vector<HWND> before = VisibleDialogs(CompletionCaption);
+    ClickButton(options, button);
+    return AddedWindows(before, VisibleDialogs(CompletionCaption));
+}
+
+namespace {
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> VisibleThreadDialogs() {
+    std::vector<HWND> windows, dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+        char className[16] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (std::string(className) == "#32770" && IsWindowVisible(window)) {
+            dialogs.push_back(window);
+        }
+    }
+    return dialogs;
+}
+
+bool IsFileDialog(HWND window) { return GetDlgItem(window, cmb13) || GetDlgItem(window, edt1); }
+
+// --- the system's save dialog -----------------------------------------------------------------
+
+namespace {
+
+SaveDialogDriver* ActiveDriver = nullptr;
+
+VOID CALLBACK DriveSaveDialog(HWND, UINT, UINT_PTR, DWORD) {
+    SaveDialogDriver* driver = ActiveDriver;
+    if (!driver) return;
+    for (HWND dialog : VisibleThreadDialogs()) {
+        if (GetWindow(dialog, GW_OWNER) != App.MainDialog) continue;
+        if (!IsFileDialog(dialog)) {
+            // A message box has its icon in stc1.
+            if (driver->CloseMessageBoxes && GetDlgItem(dialog, stc1)) {
+                driver->OtherBoxes.push_back(WindowText(dialog));
+                PostButtonPress(dialog, IDOK);
+            }
+            continue;
+        }
+        if (driver->Seen) {
+            // Still open well after the answer was given: close it so the test cannot hang.
+            if (++driver->TicksSinceSeen == driver->GiveUpAfterTicks) {
+                driver->GaveUp = true;
+                PostButtonPress(dialog, IDCANCEL);
+            }
+            continue;
+        }
+        driver->Seen = true;
+        driver->Title = WindowText(dialog);
+        if (driver->Typed.empty()) {
+            PostButtonPress(dialog, IDCANCEL);
+            continue;
+        }
+        for (int box : {cmb13, edt1}) {
+            if (HWND name = GetDlgItem(dialog, box)) {
+                SetWindowTextA(name, driver->Typed.c_str());
+                driver->NameBoxText = WindowText(name);
+                if (driver->NameBoxText == driver->Typed) driver->TypedIntoNameBox = true;
+            }
+        }
+        PostButtonPress(dialog, IDOK);
+    }
+}
+
+}  // namespace
+
+SaveDialogTimer::SaveDialogTimer(SaveDialogDriver* driver) {
+    ActiveDriver = driver;
+    Timer = SetTimer(nullptr, 0, 50, DriveSaveDialog);
+}
+
+SaveDialogTimer::~SaveDialogTimer() {
+    KillTimer(nullptr, Timer);
+    ActiveDriver = nullptr;
+}
