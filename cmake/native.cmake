@@ -31,7 +31,36 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
 else()
     find_program(FUZZ_CXX NAMES clang++ clang++-14)
 endif()
-if(FUZZ_CXX)
+
+# The fuzz run is optional: it is built only where clang can link libFuzzer and the sanitizers,
+# whose runtimes Debian packs apart from clang. A success is remembered; a failure is checked
+# again on the next configure, so installing the runtimes is enough to bring the run back.
+set(FUZZ_BUILD ${FUZZ_CXX})
+if(FUZZ_CXX AND NOT FUZZ_LINKS STREQUAL FUZZ_CXX)
+    set(probe_dir ${CMAKE_BINARY_DIR}/fuzz-probe)
+    file(WRITE ${probe_dir}/probe.cpp
+         "#include <cstddef>\n#include <cstdint>\n"
+         "extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t *, size_t) { return 0; }\n")
+    execute_process(
+        COMMAND ${FUZZ_CXX} -fsanitize=fuzzer,address,undefined probe.cpp -o probe
+        WORKING_DIRECTORY ${probe_dir}
+        RESULT_VARIABLE probe_result OUTPUT_QUIET ERROR_QUIET)
+    if(probe_result EQUAL 0)
+        set(FUZZ_LINKS ${FUZZ_CXX} CACHE INTERNAL "clang++ that links libFuzzer")
+    else()
+        execute_process(COMMAND ${FUZZ_CXX} -dumpversion OUTPUT_VARIABLE clang_version
+                        OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+        string(REGEX MATCH "^[0-9]+" clang_major "${clang_version}")
+        message(NOTICE "Fuzz run left out: ${FUZZ_CXX} cannot link -fsanitize=fuzzer,address,"
+                "undefined; package libclang-rt-${clang_major}-dev brings the runtimes it needs.")
+        set(FUZZ_BUILD "")
+    endif()
+elseif(NOT FUZZ_CXX)
+    message(NOTICE "Fuzz run left out: no clang++ found; packages clang and libclang-rt-dev "
+            "bring it with libFuzzer.")
+endif()
+
+if(FUZZ_BUILD)
     set(FUZZER ${CMAKE_BINARY_DIR}/bin/core_session_fuzzer)
     get_target_property(FUZZ_SOURCES corvane_core SOURCES)
     list(TRANSFORM FUZZ_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)

@@ -14,8 +14,7 @@ fi
 
 if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
     export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    mkdir -p "$state"
-    [[ -d "$WINEPREFIX" ]] || wineboot --init >/dev/null 2>&1
+    CORVANE_WINEPREFIX="$WINEPREFIX" "$here/corvane" --prepare-prefix
     exec wine "$exe"
 fi
 

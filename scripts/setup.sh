@@ -14,18 +14,34 @@ for p in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
-# clang brings libFuzzer for the fuzz run; it is optional, so only take it if the archive has it.
-if ! command -v clang++ >/dev/null 2>&1; then
-    optional=(clang)
-else
-    optional=()
-fi
+# clang brings libFuzzer for the fuzz run, but its runtime libraries (libFuzzer, the sanitizers)
+# come in a package of their own, libclang-rt-N-dev, that must match clang's major version. Both
+# are optional: they are only taken if the archive has them.
+optional=()
+command -v clang++ >/dev/null 2>&1 || optional+=(clang)
+clang_runtime() {
+    local major
+    major=$(clang++ -dumpversion 2>/dev/null | cut -d. -f1)
+    [[ -n "$major" ]] || return 0
+    local status
+    status=$(dpkg-query -W -f='${Status}' "libclang-rt-$major-dev" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] && return 0
+    # Before version 14 the runtimes came with clang itself.
+    apt-cache show "libclang-rt-$major-dev" >/dev/null 2>&1 && echo "libclang-rt-$major-dev"
+    return 0
+}
+[[ ${#optional[@]} -eq 0 ]] && optional+=($(clang_runtime))
 
 [[ ${#missing[@]} -eq 0 && ${#optional[@]} -eq 0 ]] && exit 0
 
 sudo=""
 if [[ $(id -u) -ne 0 ]]; then
-    command -v sudo >/dev/null 2>&1 || { echo "setup: run as root to install: ${missing[*]}" >&2; exit 1; }
+    if ! command -v sudo >/dev/null 2>&1; then
+        # Without the optional packages the build only leaves the fuzz run out.
+        [[ ${#missing[@]} -eq 0 ]] && exit 0
+        echo "setup: run as root to install: ${missing[*]}" >&2
+        exit 1
+    fi
     sudo="sudo"
 fi
 echo "setup: installing ${missing[*]} ${optional[*]}"
@@ -36,4 +52,9 @@ if [[ ${#missing[@]} -gt 0 ]]; then
 fi
 if [[ ${#optional[@]} -gt 0 ]]; then
     $sudo apt-get install -y -qq --no-install-recommends "${optional[@]}" >/dev/null || true
+    # A clang installed just now names the runtime package that matches it.
+    runtime=$(clang_runtime)
+    if [[ -n "$runtime" ]]; then
+        $sudo apt-get install -y -qq --no-install-recommends "$runtime" >/dev/null || true
+    fi
 fi

@@ -9,6 +9,7 @@ set -euo pipefail
 cmd=${1:?start, stop or env}
 state=$(mkdir -p "${2:?state directory}" && cd "$2" && pwd)
 prefix="$state/prefix"
+here=$(cd "$(dirname "$0")" && pwd)
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -42,12 +43,10 @@ case "$cmd" in
 start)
     display_alive || start_display
     export DISPLAY=$(cat "$state/display")
+    # Made ready as the release's launcher makes its own, fonts included; a prefix of an older
+    # run gets what it lacks.
+    CORVANE_WINEPREFIX="$prefix" "$here/corvane" --prepare-prefix </dev/null
     if [[ ! -f "$prefix/.corvane-ready" ]]; then
-        wineboot --init >"$state/wineboot.log" 2>&1 </dev/null
-        # The dialogs are laid out for MS Sans Serif; Wine ships a look-alike that it does not
-        # find by itself in Debian's layout.
-        cp /usr/share/wine/fonts/ms_sans_serif.ttf /usr/share/wine/fonts/sserif*.fon \
-            "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
         # Unmanaged windows: hiding a window then costs nothing instead of a two-second wait.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
