@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "target_file.h"
+
 const char ConfigHeader[] =
     "//This Config has been created by Corvane\n"
     "//Mail: corvane@example.org ";
@@ -14,6 +16,9 @@ const char GeneralSection[] =
     "//Config Binds\n";
 
 namespace {
+
+// Room for the temp file's name beside a target of the save dialog's longest path.
+constexpr size_t TempPathSize = 512 + 16;
 
 // Slots are read only up to the declared count and never past their own storage, so a count or
 // text that went wrong cannot send the writer beyond the table.
@@ -103,55 +108,91 @@ int32_t ConfigWrittenLength(const BindModel& binds) {
     return static_cast<int32_t>(length);
 }
 
-WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
-                             int32_t* writtenLength) {
-    if (writtenLength) *writtenLength = 0;
-    if (path == nullptr || writeMode == nullptr) return ConfigOpenFailed;
+namespace {
 
-    // Binary streams with explicit carriage returns give the same bytes on every platform.
-    const char* streamMode = nullptr;
-    const bool append = std::strcmp(writeMode, "a+") == 0;
-    if (std::strcmp(writeMode, "w") == 0) {
-        streamMode = "wb";
-    } else if (append) {
-        streamMode = "a+b";
-    } else {
-        return ConfigOpenFailed;
-    }
-
-    std::FILE* file = std::fopen(path, streamMode);
-    if (file == nullptr) return ConfigOpenFailed;
+// Header, general section and every slot, after a line break when an appended file's last line
+// has none. False when any of it could not be handed to the file.
+bool WriteBlock(std::FILE* file, const BindModel& binds, bool append) {
     // LineSink already buffers; a second buffer would only copy the bytes again.
     std::setvbuf(file, nullptr, _IONBF, 0);
-
-    bool ok = true;
     LineSink sink(file);
     if (append) {
         bool failed = false;
         if (EndsWithoutLineBreak(file, &failed)) sink.LineBreak();
-        ok = !failed;
+        if (failed) return false;
     }
+    sink.Put(ConfigHeader);
+    sink.LineBreak();
+    sink.LineBreak();
+    sink.LineBreak();
+    sink.Put(GeneralSection);
+    sink.LineBreak();
+    const int32_t count = SlotsToWrite(binds);
+    for (int32_t i = 0; i < count; ++i) {
+        sink.Put(binds.Slots[i].Text, SlotLength(binds.Slots[i]));
+        sink.LineBreak();
+    }
+    sink.Flush();
+    return sink.Ok();
+}
 
-    if (ok) {
-        sink.Put(ConfigHeader);
-        sink.LineBreak();
-        sink.LineBreak();
-        sink.LineBreak();
-        sink.Put(GeneralSection);
-        sink.LineBreak();
-        const int32_t count = SlotsToWrite(binds);
-        for (int32_t i = 0; i < count; ++i) {
-            sink.Put(binds.Slots[i].Text, SlotLength(binds.Slots[i]));
-            sink.LineBreak();
+// The whole new file goes to a file of its own in the target's folder, which takes the target's
+// place only once every byte of it is on the disk.
+WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, std::FILE* temp,
+                              const char* tempPath, bool targetExists) {
+    bool ok = WriteBlock(temp, binds, false);
+    ok = CommitFile(temp) && ok;
+    ok = std::fclose(temp) == 0 && ok;
+    if (ok && ReplaceTarget(tempPath, path, targetExists)) return ConfigWritten;
+    std::remove(tempPath);
+    return ConfigWriteFailed;
+}
+
+// Writes in the file itself; a failure takes back what this write added, where it can.
+WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
+                          bool targetExists) {
+    // Binary streams with explicit carriage returns give the same bytes on every platform.
+    std::FILE* file = std::fopen(path, append ? "a+b" : "wb");
+    if (file == nullptr) return ConfigOpenFailed;
+    uint64_t oldSize = 0;
+    const bool canCutBack = append && OpenFileSize(file, &oldSize);
+    bool ok = WriteBlock(file, binds, append);
+    ok = std::fflush(file) == 0 && ok;
+    ok = std::fclose(file) == 0 && ok;
+    if (ok) return ConfigWritten;
+    if (!targetExists) return std::remove(path) == 0 ? ConfigWriteFailed : ConfigPartlyWritten;
+    return canCutBack && CutBack(path, oldSize) ? ConfigWriteFailed : ConfigPartlyWritten;
+}
+
+}  // namespace
+
+WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
+                             int32_t* writtenLength) {
+    if (writtenLength) *writtenLength = 0;
+    if (path == nullptr || writeMode == nullptr) return ConfigOpenFailed;
+    const bool append = std::strcmp(writeMode, "a+") == 0;
+    if (!append && std::strcmp(writeMode, "w") != 0) return ConfigOpenFailed;
+
+    const TargetKind target = InspectTarget(path);
+    // Windows' C runtime refuses a read-only file; the check keeps that where it would not.
+    if (target == TargetReadOnly) return ConfigOpenFailed;
+    WriteOutcome outcome = ConfigOpenFailed;
+    if (!append && (target == TargetAbsent || target == TargetPlainFile)) {
+        char tempPath[TempPathSize];
+        std::FILE* temp = nullptr;
+        switch (CreateTempBeside(path, tempPath, sizeof tempPath, &temp)) {
+            case TempMade:
+                outcome = WriteByReplacing(binds, path, temp, tempPath, target == TargetPlainFile);
+                break;
+            case TempFailed:
+                return ConfigWriteFailed;
+            case TempRefused:
+                outcome = WriteInPlace(binds, path, false, target != TargetAbsent);
+                break;
         }
-        sink.Flush();
-        ok = sink.Ok();
+    } else {
+        outcome = WriteInPlace(binds, path, append, target != TargetAbsent);
     }
-
-    if (std::fflush(file) != 0) ok = false;
-    if (std::fclose(file) != 0) ok = false;
-    if (!ok) return ConfigWriteFailed;
-
-    if (writtenLength) *writtenLength = ConfigWrittenLength(binds);
-    return ConfigWritten;
+    if (outcome == ConfigWritten && writtenLength) *writtenLength = ConfigWrittenLength(binds);
+    return outcome;
 }

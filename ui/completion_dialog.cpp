@@ -21,7 +21,8 @@ int AppState::SizeGauge(int32_t writtenLength) {
     return 1;
 }
 
+// A modeless dialog that EndDialog ended would only be hidden, and stay until the program exits.
 INT_PTR CALLBACK CompletionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_COMMAND && wParam == IDOK) EndDialog(dialog, 0);
+    if (message == WM_COMMAND && wParam == IDOK) DestroyWindow(dialog);
     return 0;
 }

@@ -63,7 +63,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return 0;
 }
 
+// Destroyed, not ended: EndDialog only hides a modeless dialog.
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_COMMAND && wParam == IDOK) EndDialog(dialog, 0);
+    if (message == WM_COMMAND && wParam == IDOK) DestroyWindow(dialog);
     return 0;
 }

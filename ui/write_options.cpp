@@ -48,9 +48,11 @@ SavePathAnswer AskWithSaveDialog(HWND owner, char* path) {
     }
 }
 
-static void ReportWriteError(HWND owner, const char* what, const char* path) {
-    char message[FileNameBufferSize + 128];
-    wsprintfA(message, "%s\n\n%s", what, path);
+// fate, when given, says what became of the file.
+static void ReportWriteError(HWND owner, const char* what, const char* path,
+                             const char* fate = nullptr) {
+    char message[FileNameBufferSize + 192];
+    wsprintfA(message, fate ? "%s\n\n%s\n\n%s" : "%s\n\n%s", what, path, fate);
     MessageBoxA(owner, message, "Error", MB_OK | MB_ICONERROR);
 }
 
@@ -83,25 +85,33 @@ int AppState::ConfigWriter(const char* writeMode) {
             break;
         case ConfigWriteFailed:
             ReportWriteError(MainDialog,
-                             "The config file could not be written completely:", FileNameBuffer);
+                             "The config file could not be written completely:", FileNameBuffer,
+                             "The file has been left as it was.");
+            break;
+        case ConfigPartlyWritten:
+            ReportWriteError(MainDialog,
+                             "The config file could not be written completely:", FileNameBuffer,
+                             "The file may now hold part of the new text.");
             break;
     }
     return 1;
 }
 
+// The dialog goes once the writer has returned, so it stays on screen during the save dialog.
+// It is destroyed, as EndDialog would only hide a modeless dialog.
 INT_PTR CALLBACK WriteOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_COMMAND) return 0;
     switch (wParam) {
         case IDC_ADD_TO_CONFIG:
             App.ConfigWriter("a+");
-            EndDialog(dialog, 0);
+            DestroyWindow(dialog);
             break;
         case IDC_WRITE_NEW_CONFIG:
             App.ConfigWriter("w");
-            EndDialog(dialog, 0);
+            DestroyWindow(dialog);
             break;
         case IDC_WRITE_CANCEL:
-            EndDialog(dialog, 0);
+            DestroyWindow(dialog);
             break;
     }
     return 0;

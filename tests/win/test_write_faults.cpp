@@ -124,10 +124,8 @@ enum class Result {
     CannotWrite,
     TooLong,
     // Whatever the platform decides for an existing file: written when the C runtime opens it for
-    // update, else "could not be opened" with the file untouched. Windows refuses read-only
-    // files and (without long path support) paths past MAX_PATH; Wine run as root opens both, as
-    // it keeps the read-only attribute as missing Unix write permission and its C runtime has no
-    // MAX_PATH limit.
+    // update, else "could not be opened" with the file untouched. Windows (without long path
+    // support) refuses paths past MAX_PATH; Wine has no such limit.
     AsPlatformAllows,
 };
 
@@ -162,10 +160,11 @@ const FaultCase FaultCases[] = {
      false, Result::CannotOpen},
     {"add in a missing folder", IDC_ADD_TO_CONFIG, Choice::Typed, Place::MissingFolder, 0, false,
      Result::CannotOpen},
+    // Refused as Windows' C runtime refuses it, also under Wine run as root, which would open it.
     {"new config over a read-only file", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::ReadOnlyFile,
-     0, true, Result::AsPlatformAllows},
+     0, true, Result::CannotOpen},
     {"add to a read-only file", IDC_ADD_TO_CONFIG, Choice::Typed, Place::ReadOnlyFile, 0, true,
-     Result::AsPlatformAllows},
+     Result::CannotOpen},
     {"new config on a full disk", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::FullDisk, 0, false,
      Result::CannotWrite},
     {"add on a full disk", IDC_ADD_TO_CONFIG, Choice::Typed, Place::FullDisk, 0, false,
@@ -252,6 +251,8 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                                : expected == Result::CannotWrite ? CannotWriteText
                                                                  : PathTooLongText;
             if (expected != Result::TooLong) text += "\n\n" + path;
+            // The device is written where it is.
+            if (expected == Result::CannotWrite) text += std::string("\n\n") + PartlyWrittenText;
             EXPECT_EQ(1u, outcome.Boxes.size()) << seen;
             for (const SeenMessageBox& box : outcome.Boxes) {
                 EXPECT_EQ("Error", box.Caption);

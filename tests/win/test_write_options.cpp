@@ -272,21 +272,25 @@ struct ErrorCase {
     SavePathAnswer Answer;
     const char* Path;  // starting with '\\': inside the test's folder
     const char* Text;  // the box's text; the path follows it after a blank line when it ends in ':'
+    const char* Fate;  // after the path and a blank line, when given
 };
 
 // Z:\dev\full is Wine's view of the Linux device that fails every write with "disk full".
 const ErrorCase ErrorCases[] = {
     {"new config in a missing folder", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
-     CannotOpenText},
+     CannotOpenText, nullptr},
     {"add in a missing folder", IDC_ADD_TO_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
-     CannotOpenText},
+     CannotOpenText, nullptr},
+    // A device is written where it is, so the message cannot promise that nothing went in.
     {"new config on a full disk", IDC_WRITE_NEW_CONFIG, SavePathChosen, "Z:\\dev\\full",
-     CannotWriteText},
-    {"add on a full disk", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotWriteText},
-    {"new config, path too long", IDC_WRITE_NEW_CONFIG, SavePathTooLong, nullptr, PathTooLongText},
-    {"add, path too long", IDC_ADD_TO_CONFIG, SavePathTooLong, nullptr, PathTooLongText},
+     CannotWriteText, PartlyWrittenText},
+    {"add on a full disk", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotWriteText,
+     PartlyWrittenText},
+    {"new config, path too long", IDC_WRITE_NEW_CONFIG, SavePathTooLong, nullptr, PathTooLongText,
+     nullptr},
+    {"add, path too long", IDC_ADD_TO_CONFIG, SavePathTooLong, nullptr, PathTooLongText, nullptr},
     {"save dialog failed", IDC_WRITE_NEW_CONFIG, SaveDialogFailed, nullptr,
-     "The save dialog could not be shown."},
+     "The save dialog could not be shown.", nullptr},
 };
 
 TEST_F(WriteOptions, FailuresShowOneErrorBoxAndNoCompletionDialog) {
@@ -308,6 +312,7 @@ TEST_F(WriteOptions, FailuresShowOneErrorBoxAndNoCompletionDialog) {
         EXPECT_EQ("Error", box.Caption);
         std::string text = test.Text;
         if (text.back() == ':') text += "\n\n" + path;
+        if (test.Fate) text += std::string("\n\n") + test.Fate;
         EXPECT_EQ(text, box.Text);
         EXPECT_TRUE(box.HasOk);
         EXPECT_FALSE(box.HasYes || box.HasNo);

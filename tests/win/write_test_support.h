@@ -14,6 +14,9 @@ constexpr char CompletionCaption[] = "Dialog";
 // The error boxes' texts; the first two are followed by a blank line and the path.
 constexpr char CannotOpenText[] = "The config file could not be opened for writing:";
 constexpr char CannotWriteText[] = "The config file could not be written completely:";
+// After the path of a write that failed part-way, what became of the file.
+constexpr char LeftAsItWasText[] = "The file has been left as it was.";
+constexpr char PartlyWrittenText[] = "The file may now hold part of the new text.";
 constexpr char PathTooLongText[] =
     "The chosen file name is too long. Please choose a shorter path for the config file.";
 

@@ -1,0 +1,43 @@
+// The few file system steps that keep a failed write from touching the player's file: telling
+// what kind of file the chosen path names, writing a new file beside it that takes its place in
+// one step, and cutting an appended file back. One side for Windows, one for POSIX systems.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+enum TargetKind {
+    TargetAbsent,
+    TargetPlainFile,  // a disk file with one name: a complete new file may take its place
+    TargetReadOnly,
+    // A device, a link, a file with more than one name, or a path that cannot be looked at:
+    // replacing it would cut the tie, so it is written where it is.
+    TargetInPlaceOnly,
+};
+
+TargetKind InspectTarget(const char* path);
+
+enum TempAnswer {
+    TempMade,
+    TempRefused,  // no file may be made in that folder: write in place
+    TempFailed,   // the folder is full, or the file could not be set up
+};
+
+// Creates a new file, open for binary writing, in the target's folder, and puts its name in
+// tempPath (tempPathSize bytes). On Windows ReplaceTarget gives it the target's attributes and
+// security; on POSIX systems it gets the target's permissions and owner here.
+TempAnswer CreateTempBeside(const char* target, char* tempPath, size_t tempPathSize,
+                            std::FILE** file);
+
+// Flushes the stream and has the system put its bytes on the disk.
+bool CommitFile(std::FILE* file);
+
+// Puts the complete temp file in the target's place in one step.
+bool ReplaceTarget(const char* tempPath, const char* target, bool targetExists);
+
+// The size of an open disk file; false for a device or when it cannot be told.
+bool OpenFileSize(std::FILE* file, uint64_t* size);
+
+// Cuts the file back to its first length bytes.
+bool CutBack(const char* path, uint64_t length);

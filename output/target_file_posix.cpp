@@ -1,0 +1,64 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "target_file.h"
+
+TargetKind InspectTarget(const char* path) {
+    struct stat link;
+    if (lstat(path, &link) != 0) return errno == ENOENT ? TargetAbsent : TargetInPlaceOnly;
+    if (!S_ISREG(link.st_mode) || link.st_nlink != 1) return TargetInPlaceOnly;
+    return access(path, W_OK) == 0 ? TargetPlainFile : TargetReadOnly;
+}
+
+TempAnswer CreateTempBeside(const char* target, char* tempPath, size_t tempPathSize,
+                            std::FILE** file) {
+    const char* slash = std::strrchr(target, '/');
+    const size_t folder = slash ? static_cast<size_t>(slash - target) + 1 : 0;
+    static const char name[] = ".corvane-0.tmp";
+    if (folder + sizeof name > tempPathSize) return TempRefused;
+    std::memcpy(tempPath, target, folder);
+    std::memcpy(tempPath + folder, name, sizeof name);
+
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        tempPath[folder + 9] = digit;
+        int fd = open(tempPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return errno == ENOSPC || errno == EDQUOT ? TempFailed : TempRefused;
+
+        // The new file must belong to whoever owned the old one; where it cannot be handed over
+        // (a file of someone else's), the old file is written in place instead.
+        TempAnswer answer = TempMade;
+        struct stat old;
+        if (stat(target, &old) == 0) {
+            if (fchown(fd, old.st_uid, old.st_gid) != 0) answer = TempRefused;
+            if (answer == TempMade && fchmod(fd, old.st_mode & 07777) != 0) answer = TempFailed;
+        }
+        *file = answer == TempMade ? fdopen(fd, "wb") : nullptr;
+        if (*file) return TempMade;
+        close(fd);
+        unlink(tempPath);
+        return answer == TempMade ? TempFailed : answer;
+    }
+    return TempRefused;
+}
+
+bool CommitFile(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+bool ReplaceTarget(const char* tempPath, const char* target, bool) {
+    return rename(tempPath, target) == 0;
+}
+
+bool OpenFileSize(std::FILE* file, uint64_t* size) {
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    *size = static_cast<uint64_t>(status.st_size);
+    return true;
+}
+
+bool CutBack(const char* path, uint64_t length) {
+    return truncate(path, static_cast<off_t>(length)) == 0;
+}

@@ -1,0 +1,96 @@
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstring>
+
+#include "target_file.h"
+
+static HANDLE HandleOf(std::FILE* file) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+TargetKind InspectTarget(const char* path) {
+    // The path itself, not what a link or junction points to.
+    HANDLE handle = CreateFileA(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TargetAbsent
+                                                                              : TargetInPlaceOnly;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    bool plain = GetFileType(handle) == FILE_TYPE_DISK &&
+                 GetFileInformationByHandle(handle, &information) &&
+                 !(information.dwFileAttributes &
+                   (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                 information.nNumberOfLinks == 1;
+    CloseHandle(handle);
+    if (!plain) return TargetInPlaceOnly;
+    return information.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? TargetReadOnly
+                                                                  : TargetPlainFile;
+}
+
+TempAnswer CreateTempBeside(const char* target, char* tempPath, size_t tempPathSize,
+                            std::FILE** file) {
+    size_t folder = std::strlen(target);
+    while (folder > 0 && !std::strchr("\\/:", target[folder - 1])) --folder;
+    static const char name[] = "~corvane-0.tmp";
+    if (folder + sizeof name > tempPathSize) return TempRefused;
+    std::memcpy(tempPath, target, folder);
+    std::memcpy(tempPath + folder, name, sizeof name);
+
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        tempPath[folder + 9] = digit;
+        HANDLE handle = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS) continue;
+            return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? TempFailed
+                                                                               : TempRefused;
+        }
+        int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+        *file = descriptor == -1 ? nullptr : _fdopen(descriptor, "wb");
+        if (*file) return TempMade;
+        if (descriptor == -1) {
+            CloseHandle(handle);
+        } else {
+            _close(descriptor);
+        }
+        DeleteFileA(tempPath);
+        return TempFailed;
+    }
+    return TempRefused;
+}
+
+bool CommitFile(std::FILE* file) {
+    return std::fflush(file) == 0 && FlushFileBuffers(HandleOf(file));
+}
+
+bool ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
+    // ReplaceFileA keeps the target's attributes, security and creation time.
+    if (targetExists) return ReplaceFileA(target, tempPath, nullptr, 0, nullptr, nullptr);
+    return MoveFileExA(tempPath, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool OpenFileSize(std::FILE* file, uint64_t* size) {
+    HANDLE handle = HandleOf(file);
+    LARGE_INTEGER length;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &length)) return false;
+    *size = static_cast<uint64_t>(length.QuadPart);
+    return true;
+}
+
+bool CutBack(const char* path, uint64_t length) {
+    HANDLE handle =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(length);
+    bool cut = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+    return CloseHandle(handle) && cut;
+}
