@@ -13,8 +13,12 @@
 #include "output/config_writer.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <map>
 #endif
 
 namespace {
@@ -310,5 +314,70 @@ TEST(ConfigWriterFullDiskTest, FullDeviceReportsWriteFailure) {
         EXPECT_EQ(WriteConfigFile(large, full, mode, nullptr), ConfigPartlyWritten);
     }
 }
+
+#ifndef _WIN32
+// Every name in the folder with its bytes.
+std::map<std::string, std::string> FolderContents(const fs::path& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        contents[entry.path().filename().string()] = ReadBytes(entry.path());
+    }
+    return contents;
+}
+
+// The file size limit stops the write once the file would grow past `limit` bytes, the way a
+// full disk stops it.
+WriteOutcome WriteWithSizeLimit(const BindModel& binds, const std::string& path, const char* mode,
+                                rlim_t limit) {
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit capped = old;
+    capped.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &capped);
+    WriteOutcome outcome = WriteConfigFile(binds, path.c_str(), mode, nullptr);
+    setrlimit(RLIMIT_FSIZE, &old);
+    return outcome;
+}
+
+TEST_F(ConfigWriterTest, FailureAfterAnyByteLeavesTheFolderAsItWas) {
+    auto binds = MakeBinds({"bind r \"+reload\"", kAutoDemo, "", "bind MOUSE1 \"+attack\""});
+    const std::string block =
+        kPreamble + "bind r \"+reload\"\r\n" + kAutoDemoInFile + "\r\nbind MOUSE1 \"+attack\"\r\n";
+    const std::string old = "seta name \"player\"\r\nbind x \"kill\"";  // no break at its end
+    const std::string path = PathOf("binds.cfg");
+    WriteBytes(PathOf("other.cfg"), "keep");
+    void (*savedHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+
+    struct Case {
+        const char* mode;
+        bool present;
+        std::string written;  // the whole file after a write that succeeds
+    };
+    const Case cases[] = {
+        {"w", false, block},
+        {"w", true, block},
+        {"a+", false, block},
+        {"a+", true, old + "\r\n" + block},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + (c.present ? " over an existing file" : " new file"));
+        fs::remove(path);
+        if (c.present) WriteBytes(path, old);
+        const auto before = FolderContents(dir_);
+        // An append grows the old file; a new config is written to a file of its own first.
+        const size_t start = std::strcmp(c.mode, "a+") == 0 && c.present ? old.size() : 0;
+        for (size_t limit = start; limit < c.written.size(); ++limit) {
+            WriteOutcome outcome = WriteWithSizeLimit(*binds, path, c.mode, limit);
+            ASSERT_EQ(ConfigWriteFailed, outcome) << "stopped after " << limit - start;
+            ASSERT_EQ(before, FolderContents(dir_)) << "stopped after " << limit - start;
+        }
+        ASSERT_EQ(ConfigWritten, WriteWithSizeLimit(*binds, path, c.mode, c.written.size()));
+        auto after = before;
+        after["binds.cfg"] = c.written;
+        EXPECT_EQ(after, FolderContents(dir_));
+    }
+    std::signal(SIGXFSZ, savedHandler);
+}
+#endif
 
 }  // namespace
