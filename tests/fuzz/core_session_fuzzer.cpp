@@ -2,8 +2,12 @@
 // writes decoded from the input, the way the main dialog's buttons would, while keeping its own
 // copy of the list box lines (slot number per line, in line order). Every step is checked against
 // what the list box and the written file must show; any mismatch traps.
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +41,8 @@ BindModel Binds;
 Line Lines[MaxBinds];
 int LineCount = 0;
 int32_t LastKey = 0;
-char ConfigPath[64];
+char ConfigFolder[64];  // holds the config file and nothing else
+char ConfigPath[80];
 std::string FileContent;  // what the config file must hold now
 bool FileExists = false;
 
@@ -266,7 +271,23 @@ bool Consume(const std::string& decoded, size_t* at, const char* expected) {
     return true;
 }
 
-void WriteConfig(bool append) {
+// The names in the config folder.
+int FolderEntries() {
+    DIR* folder = opendir(ConfigFolder);
+    CHECK(folder != nullptr);
+    int entries = 0;
+    while (dirent* entry = readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            ++entries;
+        }
+    }
+    closedir(folder);
+    return entries;
+}
+
+// With a stop, the file size limit ends the write once the file would grow past `stop` bytes
+// beyond what it holds, as a full disk would; a write that fits is checked as any other.
+void WriteConfig(bool append, long stop = -1) {
     if (append && FileContent.size() > MaxFileBytes) append = false;
     const int32_t count = Binds.BindCount;
     size_t slotLengths = 0;
@@ -277,8 +298,32 @@ void WriteConfig(bool append) {
     CHECK(ConfigWrittenLength(Binds) == expectedLength);
 
     int32_t written = -1;
-    CHECK(WriteConfigFile(Binds, ConfigPath, append ? "a+" : "w", &written) == ConfigWritten);
+    rlimit unlimited;
+    CHECK(getrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+    // A write past the limit then fails with an error instead of ending the process; libFuzzer
+    // has its own handler in place otherwise.
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    if (stop >= 0) {
+        rlimit capped = unlimited;
+        capped.rlim_cur = static_cast<rlim_t>(stop) + (append ? FileContent.size() : 0);
+        CHECK(setrlimit(RLIMIT_FSIZE, &capped) == 0);
+    }
+    const WriteOutcome outcome = WriteConfigFile(Binds, ConfigPath, append ? "a+" : "w", &written);
+    CHECK(setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+    std::signal(SIGXFSZ, handler);
+    if (stop >= 0 && outcome != ConfigWritten) {
+        // The folder holds exactly what it held: the old file with its bytes, or nothing.
+        CHECK(outcome == ConfigWriteFailed);
+        CHECK(written == 0);
+        std::string content;
+        CHECK(ReadFile(&content) == FileExists);
+        CHECK(content == FileContent);
+        CHECK(FolderEntries() == (FileExists ? 1 : 0));
+        return;
+    }
+    CHECK(outcome == ConfigWritten);
     CHECK(written == expectedLength);
+    CHECK(FolderEntries() == 1);
 
     std::string content;
     CHECK(ReadFile(&content));
@@ -328,13 +373,18 @@ void Reset() {
     FileContent.clear();
 }
 
-void RemoveConfig() { std::remove(ConfigPath); }
+void RemoveConfig() {
+    std::remove(ConfigPath);
+    rmdir(ConfigFolder);
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::snprintf(ConfigPath, sizeof(ConfigPath), "/tmp/corvane_fuzz_%d.cfg",
+    std::snprintf(ConfigFolder, sizeof(ConfigFolder), "/tmp/corvane_fuzz_%d",
                   static_cast<int>(getpid()));
+    std::snprintf(ConfigPath, sizeof(ConfigPath), "%s/binds.cfg", ConfigFolder);
+    mkdir(ConfigFolder, 0700);
     std::remove(ConfigPath);
     std::atexit(RemoveConfig);
     return 0;
@@ -386,7 +436,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ClearBinds();
                 break;
             case 6:
-                WriteConfig(op & 0x80);
+                // The second form stops the write at a point taken from the input.
+                WriteConfig(op & 0x80, op & 0x40 ? input.Word() % 4096 : -1);
                 break;
             case 7:
                 Scribble(input);
