@@ -11,6 +11,34 @@ static HANDLE HandleOf(std::FILE* file) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
 }
 
+// Under Wine a Unix symbolic link looks like the file it points to, but its final path, which
+// Wine resolves, names that file. A file is where its name says when its final path is its
+// folder's final path followed by its name; a link to another name or folder is not.
+static bool IsWhereItsNameSays(HANDLE file, const char* path) {
+    char full[600], name[MAX_PATH], folderPath[600], folderFinal[600], fileFinal[600];
+    char* namePart = nullptr;
+    DWORD length = GetFullPathNameA(path, sizeof full, full, &namePart);
+    if (length == 0 || length >= sizeof full || !namePart || lstrlenA(namePart) >= MAX_PATH) {
+        return false;
+    }
+    lstrcpyA(name, namePart);
+    lstrcpynA(folderPath, full, static_cast<int>(namePart - full) + 1);
+    HANDLE folder = CreateFileA(folderPath, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    DWORD folderLength = GetFinalPathNameByHandleA(folder, folderFinal, sizeof folderFinal, 0);
+    CloseHandle(folder);
+    DWORD fileLength = GetFinalPathNameByHandleA(file, fileFinal, sizeof fileFinal, 0);
+    if (folderLength == 0 || folderLength + 1 + lstrlenA(name) >= sizeof folderFinal ||
+        fileLength == 0 || fileLength >= sizeof fileFinal) {
+        return false;
+    }
+    if (folderFinal[folderLength - 1] != '\\') lstrcatA(folderFinal, "\\");
+    lstrcatA(folderFinal, name);
+    return lstrcmpiA(folderFinal, fileFinal) == 0;
+}
+
 TargetKind InspectTarget(const char* path) {
     // The path itself, not what a link or junction points to.
     HANDLE handle = CreateFileA(
@@ -26,7 +54,7 @@ TargetKind InspectTarget(const char* path) {
                  GetFileInformationByHandle(handle, &information) &&
                  !(information.dwFileAttributes &
                    (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-                 information.nNumberOfLinks == 1;
+                 information.nNumberOfLinks == 1 && IsWhereItsNameSays(handle, path);
     CloseHandle(handle);
     if (!plain) return TargetInPlaceOnly;
     return information.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? TargetReadOnly

@@ -264,6 +264,41 @@ TEST_F(WriteOptions, TwoDialogsOpenAtOnceEachWorkOnTheirOwn) {
     EXPECT_EQ(2u, VisibleDialogs(CompletionCaption).size());
 }
 
+// --- closed dialogs ----------------------------------------------------------------------------
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM list) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770") {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    }
+    return TRUE;
+}
+
+// Every dialog of this thread, hidden ones included.
+std::vector<HWND> ThreadDialogs() {
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+    return dialogs;
+}
+
+TEST_F(WriteOptions, ClosedDialogsAreGoneNotHidden) {
+    SeamPath = InFolder("binds.cfg");
+    for (int button : {IDC_WRITE_NEW_CONFIG, IDC_WRITE_CANCEL}) {
+        ClickButton(Main, IDC_ABOUT);
+        HWND options = OpenWriteOptions();
+        ASSERT_NE(nullptr, options);
+        std::vector<HWND> completions = PressForCompletions(options, button);
+        ASSERT_EQ(button == IDC_WRITE_NEW_CONFIG ? 1u : 0u, completions.size());
+        std::vector<HWND> open = VisibleThreadDialogs();
+        ASSERT_EQ(2u + completions.size(), open.size()) << "the main dialog, About, completion";
+        for (HWND dialog : open) {
+            if (dialog != Main) ClickButton(dialog, IDOK);
+        }
+    }
+    EXPECT_EQ(std::vector<HWND>{Main}, ThreadDialogs());
+}
+
 // --- failures -----------------------------------------------------------------------------------
 
 struct ErrorCase {
