@@ -51,13 +51,23 @@ add_test(NAME wine_session_stop
 set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
 set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 
+# A small file system for the full-disk test, seen by the tests as the Windows path in
+# CORVANE_SMALL_DISK.
+set(SMALL_DISK ${CMAKE_BINARY_DIR}/small-disk)
+string(REPLACE "/" "\\" SMALL_DISK_WINDOWS "Z:${SMALL_DISK}")
+add_test(NAME small_disk_mount COMMAND ${CMAKE_SOURCE_DIR}/scripts/small-disk.sh mount ${SMALL_DISK})
+add_test(NAME small_disk_umount
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/small-disk.sh umount ${SMALL_DISK})
+set_tests_properties(small_disk_mount PROPERTIES FIXTURES_SETUP small_disk)
+set_tests_properties(small_disk_umount PROPERTIES FIXTURES_CLEANUP small_disk)
+
 function(corvane_wine_test name target)
     add_test(NAME ${name} COMMAND ${target} ${ARGN})
     set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED wine
+        FIXTURES_REQUIRED "wine;small_disk"
         RESOURCE_LOCK wine_display
         TIMEOUT 300
-        ENVIRONMENT "CORVANE_WINE_STATE=${WINE_STATE}")
+        ENVIRONMENT "CORVANE_WINE_STATE=${WINE_STATE};CORVANE_SMALL_DISK=${SMALL_DISK_WINDOWS}")
 endfunction()
 
 corvane_wine_test(win_core_tests corvane_core_tests)

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -280,6 +282,75 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
         EXPECT_FALSE(PathExists("Z:\\dev\\full.cfg"));
         EXPECT_EQ(1, App.Binds.BindCount);
     }
+}
+
+// --- a full disk -------------------------------------------------------------------------------
+
+// Every name in the folder with its bytes; the filler that takes up the disk by its size only.
+std::map<std::string, std::string> FolderContents(const std::string& folder) {
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : FolderEntries(folder)) {
+        std::string bytes = FileBytes(folder + "\\" + name);
+        contents[name] = name == "filler" ? std::to_string(bytes.size()) + " bytes" : bytes;
+    }
+    return contents;
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+    ULARGE_INTEGER available = {}, total = {}, free = {};
+    GetDiskFreeSpaceExA(folder.c_str(), &available, &total, &free);
+    return available.QuadPart;
+}
+
+// On a small file system that is nearly full, with more binds than fit: the player's file keeps
+// every byte, and a new name leaves no file behind.
+TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
+    const char* disk = std::getenv("CORVANE_SMALL_DISK");
+    ULARGE_INTEGER available = {}, total = {}, free = {};
+    if (!disk || !GetDiskFreeSpaceExA(disk, &available, &total, &free) ||
+        total.QuadPart > 1024 * 1024) {
+        GTEST_SKIP() << "no small file system at " << (disk ? disk : "CORVANE_SMALL_DISK")
+                     << " (mounting one needs root)";
+    }
+    const std::string folder = disk;
+    for (const std::string& name : FolderEntries(folder))
+        DeleteFileA((folder + "\\" + name).c_str());
+    const std::string keep = folder + "\\keep.cfg";
+    ASSERT_TRUE(
+        PutFileBytes(keep, "seta name \"player\"\r\nbind x \"kill\"\r\nbind c \"+button5\"\r\n"));
+    // tmpfs counts whole pages: one is left.
+    ASSERT_TRUE(PutFileBytes(folder + "\\filler", std::string(FreeBytes(folder) - 4096, '\0')));
+    ASSERT_EQ(4096u, FreeBytes(folder));
+    for (int32_t i = App.Binds.BindCount; i < 1000; ++i) {
+        std::snprintf(App.Binds.Slots[i].Text, BindSlotSize, "bind k%d \"+forward\"", i);
+    }
+    App.Binds.BindCount = 1000;
+    const auto before = FolderContents(folder);
+
+    const struct {
+        const char* Name;
+        int Button;
+        const char* File;
+    } cases[] = {
+        {"new config over the player's file", IDC_WRITE_NEW_CONFIG, "keep.cfg"},
+        {"add to the player's file", IDC_ADD_TO_CONFIG, "keep.cfg"},
+        {"new config on a new name", IDC_WRITE_NEW_CONFIG, "other.cfg"},
+        {"add on a new name", IDC_ADD_TO_CONFIG, "other.cfg"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        const std::string path = folder + "\\" + test.File;
+        Outcome outcome = Write(test.Button, path);
+        EXPECT_TRUE(outcome.Driver.Seen && !outcome.Driver.GaveUp)
+            << "the save dialog took no path";
+        ASSERT_EQ(1u, outcome.Boxes.size());
+        EXPECT_EQ(std::string(CannotWriteText) + "\n\n" + path + "\n\n" + LeftAsItWasText,
+                  outcome.Boxes[0].Text);
+        EXPECT_TRUE(outcome.Completions.empty()) << "a failed write reported as done";
+        EXPECT_EQ(before, FolderContents(folder));
+    }
+    for (const std::string& name : FolderEntries(folder))
+        DeleteFileA((folder + "\\" + name).c_str());
 }
 
 }  // namespace
