@@ -54,7 +54,8 @@ start)
     fi
     # CTest waits for every process that holds its pipes, so the server and Wine's own
     # background programs (services, the desktop) are started here, detached from them.
-    wineserver -p >/dev/null 2>&1 </dev/null
+    # A server that is already running (a session started by hand) refuses a second one.
+    wineserver -p >/dev/null 2>&1 </dev/null || true
     wine cmd /c exit >/dev/null 2>&1 </dev/null
     ;;
 stop)
