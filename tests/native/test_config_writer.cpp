@@ -172,6 +172,30 @@ TEST_F(ConfigWriterTest, WriteReplacesExistingFile) {
     EXPECT_EQ(ReadBytes(path), kPreamble + "bind e \"+use\"\r\n");
 }
 
+// A new config over a link or a file with two names goes into the file they share: replacing
+// the name would cut the tie.
+TEST_F(ConfigWriterTest, LinkedFilesAreWrittenWhereTheyAre) {
+    auto binds = MakeBinds({"bind e \"+use\""});
+    for (bool symbolic : {false, true}) {
+        SCOPED_TRACE(symbolic ? "symbolic link" : "second name");
+        const fs::path shared = dir_ / (symbolic ? "shared_s.cfg" : "shared_h.cfg");
+        const fs::path link = dir_ / (symbolic ? "link_s.cfg" : "link_h.cfg");
+        WriteBytes(shared, "old");
+        std::error_code failed;
+        symbolic ? fs::create_symlink(shared.filename(), link, failed)
+                 : fs::create_hard_link(shared, link, failed);
+        if (failed) {
+            std::printf("[ INFO     ] no %s here: %s\n", symbolic ? "symbolic link" : "hard link",
+                        failed.message().c_str());
+            continue;
+        }
+        ASSERT_EQ(WriteConfigFile(*binds, link.string().c_str(), "w", nullptr), ConfigWritten);
+        // Replacing the name would have left the shared file as it was.
+        EXPECT_EQ(ReadBytes(shared), kPreamble + "bind e \"+use\"\r\n");
+        EXPECT_EQ(symbolic, fs::is_symlink(link));
+    }
+}
+
 TEST_F(ConfigWriterTest, AppendRepeatsHeaderAndKeepsOldContent) {
     const std::string path = PathOf("twice.cfg");
     auto binds = MakeBinds({"bind w \"+forward\""});
