@@ -99,17 +99,6 @@ bool EndsWithoutLineBreak(std::FILE* file, bool* failed) {
     return last != '\n';
 }
 
-}  // namespace
-
-int32_t ConfigWrittenLength(const BindModel& binds) {
-    size_t length = std::strlen(ConfigHeader) + std::strlen(GeneralSection);
-    const int32_t count = SlotsToWrite(binds);
-    for (int32_t i = 0; i < count; ++i) length += SlotLength(binds.Slots[i]);
-    return static_cast<int32_t>(length);
-}
-
-namespace {
-
 // Header, general section and every slot, after a line break when an appended file's last line
 // has none. False when any of it could not be handed to the file.
 bool WriteBlock(std::FILE* file, const BindModel& binds, bool append) {
@@ -134,6 +123,34 @@ bool WriteBlock(std::FILE* file, const BindModel& binds, bool append) {
     }
     sink.Flush();
     return sink.Ok();
+}
+
+// Where the folder ends in a path: after its last separator.
+size_t FolderLength(const char* path) {
+    size_t length = std::strlen(path);
+#ifdef _WIN32
+    while (length > 0 && !std::strchr("\\/:", path[length - 1])) --length;
+#else
+    while (length > 0 && path[length - 1] != '/') --length;
+#endif
+    return length;
+}
+
+// A new file in the target's folder, under the first free name of ".corvane-0.tmp" to
+// ".corvane-9.tmp"; with all ten taken (by writes that never ended), the target is written in
+// place.
+TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], std::FILE** file) {
+    static const char name[] = ".corvane-0.tmp";
+    const size_t folder = FolderLength(target);
+    if (folder + sizeof name > TempPathSize) return TempRefused;
+    std::memcpy(tempPath, target, folder);
+    std::memcpy(tempPath + folder, name, sizeof name);
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        tempPath[folder + 9] = digit;
+        TempAnswer answer = CreateTempFile(tempPath, target, file);
+        if (answer != TempTaken) return answer;
+    }
+    return TempRefused;
 }
 
 // The whole new file goes to a file of its own in the target's folder, which takes the target's
@@ -166,6 +183,13 @@ WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
 
 }  // namespace
 
+int32_t ConfigWrittenLength(const BindModel& binds) {
+    size_t length = std::strlen(ConfigHeader) + std::strlen(GeneralSection);
+    const int32_t count = SlotsToWrite(binds);
+    for (int32_t i = 0; i < count; ++i) length += SlotLength(binds.Slots[i]);
+    return static_cast<int32_t>(length);
+}
+
 WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
                              int32_t* writtenLength) {
     if (writtenLength) *writtenLength = 0;
@@ -180,12 +204,13 @@ WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const cha
     if (!append && (target == TargetAbsent || target == TargetPlainFile)) {
         char tempPath[TempPathSize];
         std::FILE* temp = nullptr;
-        switch (CreateTempBeside(path, tempPath, sizeof tempPath, &temp)) {
+        switch (CreateTempBeside(path, tempPath, &temp)) {
             case TempMade:
                 outcome = WriteByReplacing(binds, path, temp, tempPath, target == TargetPlainFile);
                 break;
             case TempFailed:
                 return ConfigWriteFailed;
+            case TempTaken:
             case TempRefused:
                 outcome = WriteInPlace(binds, path, false, target != TargetAbsent);
                 break;

@@ -20,15 +20,15 @@ TargetKind InspectTarget(const char* path);
 
 enum TempAnswer {
     TempMade,
+    TempTaken,    // a file of that name is there already
     TempRefused,  // no file may be made in that folder: write in place
     TempFailed,   // the folder is full, or the file could not be set up
 };
 
-// Creates a new file, open for binary writing, in the target's folder, and puts its name in
-// tempPath (tempPathSize bytes). On Windows ReplaceTarget gives it the target's attributes and
-// security; on POSIX systems it gets the target's permissions and owner here.
-TempAnswer CreateTempBeside(const char* target, char* tempPath, size_t tempPathSize,
-                            std::FILE** file);
+// Creates the new file tempPath, open for binary writing, to take the target's place later. On
+// Windows ReplaceTarget gives it the target's attributes and security; on POSIX systems it gets
+// the target's permissions and owner here.
+TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file);
 
 // Flushes the stream and has the system put its bytes on the disk.
 bool CommitFile(std::FILE* file);

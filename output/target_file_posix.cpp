@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "target_file.h"
 
@@ -14,36 +13,24 @@ TargetKind InspectTarget(const char* path) {
     return access(path, W_OK) == 0 ? TargetPlainFile : TargetReadOnly;
 }
 
-TempAnswer CreateTempBeside(const char* target, char* tempPath, size_t tempPathSize,
-                            std::FILE** file) {
-    const char* slash = std::strrchr(target, '/');
-    const size_t folder = slash ? static_cast<size_t>(slash - target) + 1 : 0;
-    static const char name[] = ".corvane-0.tmp";
-    if (folder + sizeof name > tempPathSize) return TempRefused;
-    std::memcpy(tempPath, target, folder);
-    std::memcpy(tempPath + folder, name, sizeof name);
+TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file) {
+    int fd = open(tempPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) return TempTaken;
+    if (fd < 0) return errno == ENOSPC || errno == EDQUOT ? TempFailed : TempRefused;
 
-    for (char digit = '0'; digit <= '9'; ++digit) {
-        tempPath[folder + 9] = digit;
-        int fd = open(tempPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return errno == ENOSPC || errno == EDQUOT ? TempFailed : TempRefused;
-
-        // The new file must belong to whoever owned the old one; where it cannot be handed over
-        // (a file of someone else's), the old file is written in place instead.
-        TempAnswer answer = TempMade;
-        struct stat old;
-        if (stat(target, &old) == 0) {
-            if (fchown(fd, old.st_uid, old.st_gid) != 0) answer = TempRefused;
-            if (answer == TempMade && fchmod(fd, old.st_mode & 07777) != 0) answer = TempFailed;
-        }
-        *file = answer == TempMade ? fdopen(fd, "wb") : nullptr;
-        if (*file) return TempMade;
-        close(fd);
-        unlink(tempPath);
-        return answer == TempMade ? TempFailed : answer;
+    // The new file must belong to whoever owned the old one; where it cannot be handed over
+    // (a file of someone else's), the old file is written in place instead.
+    TempAnswer answer = TempMade;
+    struct stat old;
+    if (stat(target, &old) == 0) {
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) answer = TempRefused;
+        if (answer == TempMade && fchmod(fd, old.st_mode & 07777) != 0) answer = TempFailed;
     }
-    return TempRefused;
+    *file = answer == TempMade ? fdopen(fd, "wb") : nullptr;
+    if (*file) return TempMade;
+    close(fd);
+    unlink(tempPath);
+    return answer == TempMade ? TempFailed : answer;
 }
 
 bool CommitFile(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }

@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <cstring>
-
 #include "target_file.h"
 
 static HANDLE HandleOf(std::FILE* file) {
@@ -61,37 +59,25 @@ TargetKind InspectTarget(const char* path) {
                                                                   : TargetPlainFile;
 }
 
-TempAnswer CreateTempBeside(const char* target, char* tempPath, size_t tempPathSize,
-                            std::FILE** file) {
-    size_t folder = std::strlen(target);
-    while (folder > 0 && !std::strchr("\\/:", target[folder - 1])) --folder;
-    static const char name[] = "~corvane-0.tmp";
-    if (folder + sizeof name > tempPathSize) return TempRefused;
-    std::memcpy(tempPath, target, folder);
-    std::memcpy(tempPath + folder, name, sizeof name);
-
-    for (char digit = '0'; digit <= '9'; ++digit) {
-        tempPath[folder + 9] = digit;
-        HANDLE handle = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            DWORD error = GetLastError();
-            if (error == ERROR_FILE_EXISTS) continue;
-            return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? TempFailed
-                                                                               : TempRefused;
-        }
-        int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-        *file = descriptor == -1 ? nullptr : _fdopen(descriptor, "wb");
-        if (*file) return TempMade;
-        if (descriptor == -1) {
-            CloseHandle(handle);
-        } else {
-            _close(descriptor);
-        }
-        DeleteFileA(tempPath);
-        return TempFailed;
+TempAnswer CreateTempFile(const char* tempPath, const char*, std::FILE** file) {
+    HANDLE handle = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS) return TempTaken;
+        return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? TempFailed
+                                                                           : TempRefused;
     }
-    return TempRefused;
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    *file = descriptor == -1 ? nullptr : _fdopen(descriptor, "wb");
+    if (*file) return TempMade;
+    if (descriptor == -1) {
+        CloseHandle(handle);
+    } else {
+        _close(descriptor);
+    }
+    DeleteFileA(tempPath);
+    return TempFailed;
 }
 
 bool CommitFile(std::FILE* file) {

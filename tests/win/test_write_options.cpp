@@ -266,22 +266,6 @@ TEST_F(WriteOptions, TwoDialogsOpenAtOnceEachWorkOnTheirOwn) {
 
 // --- closed dialogs ----------------------------------------------------------------------------
 
-BOOL CALLBACK CollectDialog(HWND window, LPARAM list) {
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (std::string(className) == "#32770") {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    }
-    return TRUE;
-}
-
-// Every dialog of this thread, hidden ones included.
-std::vector<HWND> ThreadDialogs() {
-    std::vector<HWND> dialogs;
-    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
-    return dialogs;
-}
-
 TEST_F(WriteOptions, ClosedDialogsAreGoneNotHidden) {
     SeamPath = InFolder("binds.cfg");
     for (int button : {IDC_WRITE_NEW_CONFIG, IDC_WRITE_CANCEL}) {

@@ -129,15 +129,21 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
 
 }  // namespace
 
-std::vector<HWND> VisibleThreadDialogs() {
+std::vector<HWND> ThreadDialogs() {
     std::vector<HWND> windows, dialogs;
     EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
     for (HWND window : windows) {
         char className[16] = {};
         GetClassNameA(window, className, sizeof className);
-        if (std::string(className) == "#32770" && IsWindowVisible(window)) {
-            dialogs.push_back(window);
-        }
+        if (std::string(className) == "#32770") dialogs.push_back(window);
+    }
+    return dialogs;
+}
+
+std::vector<HWND> VisibleThreadDialogs() {
+    std::vector<HWND> dialogs;
+    for (HWND dialog : ThreadDialogs()) {
+        if (IsWindowVisible(dialog)) dialogs.push_back(dialog);
     }
     return dialogs;
 }

@@ -62,7 +62,8 @@ void PostButtonPress(HWND dialog, int id);
 HWND OpenWriteOptionsDialog(HWND main);
 // Clicks a button of the write options dialog and returns the completion dialogs it opened.
 std::vector<HWND> PressForCompletions(HWND options, int button);
-// Visible #32770 windows of this thread.
+// The #32770 windows of this thread, hidden ones included, and the visible ones only.
+std::vector<HWND> ThreadDialogs();
 std::vector<HWND> VisibleThreadDialogs();
 // The file dialog is told apart by its file name box: Wine's explorer dialog names it cmb13 (a
 // combo box with an edit inside), older templates edt1.
