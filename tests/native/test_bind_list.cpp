@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "model/bind_list.h"
 #include "tests/native/alloc_counter.h"
