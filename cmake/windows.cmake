@@ -6,7 +6,8 @@ set(WIN_LIBS comctl32 comdlg32 gdi32 user32 kernel32)
 set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
 # Small and self-contained: unused sections dropped, symbols stripped, no MinGW DLL needed.
-set(SIZE_FLAGS -Os -ffunction-sections)
+# No build folder path in the objects, so that every checkout builds the same bytes.
+set(SIZE_FLAGS -Os -ffunction-sections -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 target_compile_options(corvane_core PRIVATE ${SIZE_FLAGS})
 
 add_library(corvane_ui STATIC
@@ -24,7 +25,8 @@ target_link_libraries(corvane_ui PUBLIC corvane_core ${WIN_LIBS})
 add_executable(corvane WIN32 ui/main.cpp resources/corvane.rc)
 target_compile_options(corvane PRIVATE ${CORVANE_WARNINGS} ${SIZE_FLAGS})
 target_link_libraries(corvane PRIVATE corvane_ui)
-target_link_options(corvane PRIVATE ${STATIC_RUNTIME} -s -Wl,--gc-sections)
+# No link time in the header: the same commit gives the same program, byte for byte.
+target_link_options(corvane PRIVATE ${STATIC_RUNTIME} -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 
 # GoogleTest from the sources that Debian ships.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

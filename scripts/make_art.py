@@ -5,12 +5,14 @@ Outputs, next to corvane.rc:
   resources/tree_normal.bmp    bitmap 119, 8x8, 16 colours
   resources/tree_selected.bmp  bitmap 120, 8x8, 16 colours
   resources/app.ico            icon 118, 32x32 and 16x16, 16 colours each
+  resources/icons/corvane-N.png  the same flag as N x N PNG (16, 32, 48) for Linux desktops
 
 Standard library only, so the art can be rebuilt anywhere.
 """
 
 import os
 import struct
+import zlib
 
 # The classic 16-colour VGA palette as (R, G, B); Windows maps it exactly.
 PALETTE = [
@@ -129,13 +131,38 @@ def write_ico(path, images):
         f.write(directory + entries + b"".join(data for _, data in images))
 
 
+# Flag geometry per icon size: top row, height and half the width of the cross's bars.
+FLAGS = {16: (3, 10, 0.5), 32: (6, 20, 0.75), 48: (9, 30, 1.0)}
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def write_png(path, size):
+    """The icon's flag as an RGBA PNG, transparent where the icon's mask is."""
+    colours, mask = flag_image(size, *FLAGS[size])
+    raw = bytearray()
+    for colour_row, mask_row in zip(colours, mask):
+        raw.append(0)  # filter type: none
+        for colour, transparent in zip(colour_row, mask_row):
+            raw.extend(bytes(PALETTE[colour]) + (b"\0" if transparent else b"\xff"))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header)
+                + png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + png_chunk(b"IEND", b""))
+
+
 def main():
     write_bmp(os.path.join(RESOURCES, "tree_normal.bmp"), tree_normal())
     write_bmp(os.path.join(RESOURCES, "tree_selected.bmp"), tree_selected())
     write_ico(os.path.join(RESOURCES, "app.ico"), [
-        (32, icon_image(32, 6, 20, 0.75)),
-        (16, icon_image(16, 3, 10, 0.5)),
+        (32, icon_image(32, *FLAGS[32])),
+        (16, icon_image(16, *FLAGS[16])),
     ])
+    os.makedirs(os.path.join(RESOURCES, "icons"), exist_ok=True)
+    for size in sorted(FLAGS):
+        write_png(os.path.join(RESOURCES, "icons", "corvane-%d.png" % size), size)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and `make run` need from the distribution's packages.
-# Quick when everything is there: it only asks dpkg.
+# Installs what the build, the tests and `make run` need from the distribution's packages;
+# `setup.sh release` also what the release check needs. Quick when everything is there: it only
+# asks dpkg.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick python3 zip
 )
+[[ "${1:-}" == release ]] && packages+=(git lintian)
 
 missing=()
 for p in "${packages[@]}"; do
