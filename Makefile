@@ -5,7 +5,8 @@ WINDOWS := $(BUILD)/windows
 JOBS := 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup native windows windows-configure corvane-exe run test bench dist fuzz clean
+.PHONY: all setup native windows windows-configure corvane-exe run test bench dist release-check \
+	install-run fuzz clean
 
 all: native windows
 
@@ -41,6 +42,14 @@ bench: native windows-configure
 
 dist: corvane-exe
 	@bash scripts/dist.sh $(WINDOWS)
+
+# The last commit's release packed twice in two other folders must give the same bytes.
+release-check:
+	@bash scripts/release-check.sh
+
+# The Debian package installed, started by a player and purged on a fresh Debian (root).
+install-run: dist
+	@bash scripts/install-run.sh
 
 # A longer fuzzing session of the core than the minute `make test` gives it.
 FUZZ_SECONDS ?= 600
