@@ -37,7 +37,7 @@ run: corvane-exe
 
 bench: native windows-configure
 	@cmake --build $(WINDOWS) -j $(JOBS) --target corvane empty_dialog \
-	    empty_dialog_common_controls startup_timer corvane_bench
+	    empty_dialog_common_controls corvane_template startup_timer corvane_bench
 	@bash bench/run.sh $(NATIVE) $(WINDOWS)
 
 dist: corvane-exe

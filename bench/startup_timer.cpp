@@ -1,9 +1,11 @@
 // Start-up time to a visible main window: starts a program, waits until a visible top-level window
-// with the given caption exists, then ends the program. Alternates between the program and its
-// yardstick and prints the median of each and their ratio.
+// with the given caption exists, then ends the program. Takes turns between the program and its
+// yardsticks, so that all meet the same machine, and prints the median of each and the program's
+// ratio to each yardstick.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -59,23 +61,31 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: startup_timer program caption yardstick caption [starts]\n");
+    if (argc < 6 || argc % 2 != 0) {
+        std::fprintf(stderr,
+                     "usage: startup_timer starts program caption yardstick caption "
+                     "[yardstick caption ...]\n");
         return 2;
     }
-    int starts = argc > 5 ? std::atoi(argv[5]) : 11;
-    Target corvane = {argv[1], argv[2], {}};
-    Target empty = {argv[3], argv[4], {}};
-    // One start of each that is not counted, so that both find the same warm caches.
-    TimeOneStart(corvane);
-    TimeOneStart(empty);
-    corvane.Seconds.clear();
-    empty.Seconds.clear();
-    for (int i = 0; i < starts; ++i) {
-        if (!TimeOneStart(corvane) || !TimeOneStart(empty)) return 1;
+    const int starts = std::atoi(argv[1]);
+    std::vector<Target> targets;
+    for (int i = 2; i + 1 < argc; i += 2) targets.push_back({argv[i], argv[i + 1], {}});
+    // One start of each that is not counted, so that all find the same warm caches.
+    for (Target& target : targets) {
+        TimeOneStart(target);
+        target.Seconds.clear();
     }
-    std::printf("startup_program_ms %.1f ms\n", Median(corvane.Seconds) * 1e3);
-    std::printf("startup_yardstick_ms %.1f ms\n", Median(empty.Seconds) * 1e3);
-    std::printf("startup_ratio %.2f x\n", Median(corvane.Seconds) / Median(empty.Seconds));
+    for (int i = 0; i < starts; ++i) {
+        for (Target& target : targets) {
+            if (!TimeOneStart(target)) return 1;
+        }
+    }
+    const double program = Median(targets[0].Seconds);
+    std::printf("startup_program_ms %.1f ms\n", program * 1e3);
+    for (size_t i = 1; i < targets.size(); ++i) {
+        const double yardstick = Median(targets[i].Seconds);
+        std::printf("startup_yardstick_%zu_ms %.1f ms\n", i, yardstick * 1e3);
+        std::printf("startup_ratio_%zu %.2f x\n", i, program / yardstick);
+    }
     return 0;
 }

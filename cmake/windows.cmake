@@ -75,15 +75,19 @@ endfunction()
 corvane_wine_test(win_core_tests corvane_core_tests)
 corvane_wine_test(win_ui_tests corvane_ui_tests)
 
-# Benchmarks: the empty dialog that start-up is measured against, its timer, and the core figures.
-add_executable(empty_dialog WIN32 bench/empty_dialog.cpp bench/empty_dialog.rc)
-target_compile_options(empty_dialog PRIVATE ${CORVANE_WARNINGS} ${SIZE_FLAGS})
-target_link_options(empty_dialog PRIVATE ${STATIC_RUNTIME} -s -Wl,--gc-sections)
-add_executable(empty_dialog_common_controls WIN32 bench/empty_dialog.cpp bench/empty_dialog.rc)
-target_compile_definitions(empty_dialog_common_controls PRIVATE WITH_COMMON_CONTROLS)
-target_compile_options(empty_dialog_common_controls PRIVATE ${CORVANE_WARNINGS} ${SIZE_FLAGS})
-target_link_libraries(empty_dialog_common_controls PRIVATE comctl32)
-target_link_options(empty_dialog_common_controls PRIVATE ${STATIC_RUNTIME} -s -Wl,--gc-sections)
+# Benchmarks: the dialogs that start-up is measured against, its timer, and the core figures.
+# Start-up yardsticks: one source, built like Corvane; an import library that a yardstick does
+# not call adds no import.
+function(corvane_yardstick name rc)
+    add_executable(${name} WIN32 bench/empty_dialog.cpp ${rc})
+    target_compile_definitions(${name} PRIVATE ${ARGN})
+    target_compile_options(${name} PRIVATE ${CORVANE_WARNINGS} ${SIZE_FLAGS})
+    target_link_libraries(${name} PRIVATE comctl32)
+    target_link_options(${name} PRIVATE ${STATIC_RUNTIME} -s -Wl,--gc-sections)
+endfunction()
+corvane_yardstick(empty_dialog bench/empty_dialog.rc)
+corvane_yardstick(empty_dialog_common_controls bench/empty_dialog.rc WITH_COMMON_CONTROLS)
+corvane_yardstick(corvane_template resources/corvane.rc CORVANE_TEMPLATE)
 add_executable(startup_timer bench/startup_timer.cpp)
 target_compile_options(startup_timer PRIVATE ${CORVANE_WARNINGS})
 target_link_options(startup_timer PRIVATE ${STATIC_RUNTIME})
