@@ -20,6 +20,7 @@
 
 #include "../model/bind_list.h"
 #include "../output/config_writer.h"
+#include "../output/target_file.h"
 
 namespace {
 
@@ -63,27 +64,58 @@ double WriteWithPlainLoop(const BindModel& binds, const char* path) {
 }
 
 // The floor of a safe write: the finished bytes, already in memory, handed to a new file beside
-// the target in one call, put on the disk and moved over the existing target in one step.
-double WriteBareSafe(const std::string& bytes, const char* tempPath, const char* path) {
+// the target in one call, put on the disk and moved over the existing target in one step. With a
+// smaller piece, the same in write calls of that size, as the writer's own buffer hands them over.
+double WriteBareSafe(const std::string& bytes, const char* tempPath, const char* path,
+                     size_t piece) {
     Clock::time_point start = Clock::now();
+    bool ok = true;
 #ifdef _WIN32
     HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    bool ok = file != INVALID_HANDLE_VALUE &&
-              WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size() && FlushFileBuffers(file);
+    for (size_t at = 0; file != INVALID_HANDLE_VALUE && ok && at < bytes.size(); at += piece) {
+        DWORD size = static_cast<DWORD>(std::min(piece, bytes.size() - at)), written = 0;
+        ok = WriteFile(file, bytes.data() + at, size, &written, nullptr) && written == size;
+    }
+    ok = file != INVALID_HANDLE_VALUE && ok && FlushFileBuffers(file);
     ok = file != INVALID_HANDLE_VALUE && CloseHandle(file) && ok;
     ok = ok && ReplaceFileA(path, tempPath, nullptr, 0, nullptr, nullptr);
 #else
     int file = open(tempPath, O_WRONLY | O_CREAT | O_EXCL, 0644);
-    bool ok = file != -1 &&
-              write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-              fsync(file) == 0;
+    for (size_t at = 0; file != -1 && ok && at < bytes.size(); at += piece) {
+        size_t size = std::min(piece, bytes.size() - at);
+        ok = write(file, bytes.data() + at, size) == static_cast<ssize_t>(size);
+    }
+    ok = file != -1 && ok && fsync(file) == 0;
     ok = file != -1 && close(file) == 0 && ok;
     ok = ok && rename(tempPath, path) == 0;
 #endif
     if (!ok) std::perror("bare safe write");
+    return Seconds(start);
+}
+
+// The same bytes through the writer's own file steps and a C stream, without the formatting.
+double WriteThroughStream(const std::string& bytes, const char* tempPath, const char* path) {
+    Clock::time_point start = Clock::now();
+    std::FILE* file = nullptr;
+    bool ok = CreateTempFile(tempPath, path, &file) == TempMade;
+    if (ok) {
+        std::setvbuf(file, nullptr, _IONBF, 0);
+        for (size_t at = 0; ok && at < bytes.size(); at += 8192) {
+            size_t size = std::min<size_t>(8192, bytes.size() - at);
+            ok = std::fwrite(bytes.data() + at, 1, size, file) == size;
+        }
+        ok = CommitFile(file) && ok;
+        ok = std::fclose(file) == 0 && ok;
+        ok = ok && ReplaceTarget(tempPath, path, true);
+    }
+    if (!ok) std::perror("write through a stream");
+    return Seconds(start);
+}
+
+double InspectOnce(const char* path) {
+    Clock::time_point start = Clock::now();
+    if (InspectTarget(path) != TargetPlainFile) std::fprintf(stderr, "not a plain file\n");
     return Seconds(start);
 }
 
@@ -112,16 +144,23 @@ int main(int argc, char** argv) {
     const std::string tempPath = folder + "/corvane_bench.tmp";
 
     const int rounds = 101;
-    std::vector<double> corvane, bare, plain;
+    std::vector<double> corvane, bare, pieces, stream, inspect, plain;
     for (int round = 0; round < rounds; ++round) {
         corvane.push_back(WriteWithCorvane(*binds, path.c_str()));
-        bare.push_back(WriteBareSafe(bytes, tempPath.c_str(), path.c_str()));
+        bare.push_back(WriteBareSafe(bytes, tempPath.c_str(), path.c_str(), bytes.size()));
+        // Where the difference goes: the writer's look at the target, and its 8 KiB pieces.
+        pieces.push_back(WriteBareSafe(bytes, tempPath.c_str(), path.c_str(), 8192));
+        stream.push_back(WriteThroughStream(bytes, tempPath.c_str(), path.c_str()));
+        inspect.push_back(InspectOnce(path.c_str()));
         plain.push_back(WriteWithPlainLoop(*binds, path.c_str()));
     }
     std::remove(path.c_str());
     std::printf("write_1024_binds_ms %.3f ms\n", Median(corvane) * 1e3);
     std::printf("bare_safe_write_ms %.3f ms\n", Median(bare) * 1e3);
     std::printf("safe_write_ratio %.2f x\n", Median(corvane) / Median(bare));
+    std::printf("bare_safe_write_8k_pieces_ms %.3f ms\n", Median(pieces) * 1e3);
+    std::printf("stream_safe_write_ms %.3f ms\n", Median(stream) * 1e3);
+    std::printf("inspect_target_ms %.3f ms\n", Median(inspect) * 1e3);
     std::printf("written_bytes %zu B\n", bytes.size());
     std::printf("plain_print_loop_ms %.3f ms\n", Median(plain) * 1e3);
     std::printf("write_ratio %.2f x\n", Median(corvane) / Median(plain));

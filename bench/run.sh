@@ -10,7 +10,7 @@ tmp=$(mktemp -d)
 trap '"$root/scripts/wine-session.sh" stop "$state" >/dev/null 2>&1; rm -rf "$tmp"' EXIT
 
 rows=()
-row() { rows+=("$(printf '| %-44s | %14s | %-22s |' "$1" "$2" "$3")"); }
+row() { rows+=("$(printf '| %-50s | %15s | %-17s |' "$1" "$2" "$3")"); }
 
 exe="$windows/bin/corvane.exe"
 size=$(stat -c %s "$exe")
@@ -45,6 +45,11 @@ for where in wine native; do
     row "write 1024 binds ($where, median of 101)" "$(value "$tmp/$where" write_1024_binds_ms)" ""
     row "bare safe write, same bytes ($where)" "$(value "$tmp/$where" bare_safe_write_ms)" ""
     row "write ratio against it ($where)" "$(value "$tmp/$where" safe_write_ratio)" "$target"
+    row "  the same in 8 KiB write calls ($where)" \
+        "$(value "$tmp/$where" bare_safe_write_8k_pieces_ms)" ""
+    row "  the same through the writer's file steps ($where)" \
+        "$(value "$tmp/$where" stream_safe_write_ms)" ""
+    row "  looking at the target alone ($where)" "$(value "$tmp/$where" inspect_target_ms)" ""
     row "plain print loop, same lines ($where)" "$(value "$tmp/$where" plain_print_loop_ms)" ""
     row "write ratio against that ($where)" "$(value "$tmp/$where" write_ratio)" ""
 done
@@ -55,8 +60,8 @@ row "fill 1024, delete half, compact (native)" \
     "$(value "$tmp/native" fill_delete_half_compact_per_second)" ""
 
 echo "Corvane benchmarks, $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m), $(wine --version)"
-printf '| %-44s | %14s | %-22s |\n' "figure" "value" "target"
-printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..46})" "$(printf -- '-%.0s' {1..16})" \
-    "$(printf -- '-%.0s' {1..24})"
+printf '| %-50s | %15s | %-17s |\n' "figure" "value" "target"
+printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..52})" "$(printf -- '-%.0s' {1..17})" \
+    "$(printf -- '-%.0s' {1..19})"
 printf '%s\n' "${rows[@]}"
 echo "Imports: $imports"
