@@ -17,8 +17,12 @@ const char GeneralSection[] =
 
 namespace {
 
-// Room for the temp file's name beside a target of the save dialog's longest path.
-constexpr size_t TempPathSize = 512 + 16;
+// Temp names run from ".corvane-0.tmp" on; a folder holding more leftovers than this is beyond
+// any that writes which never ended could leave.
+constexpr unsigned TempNameCount = 65536;
+constexpr char LongestTempName[] = ".corvane-65535.tmp";
+// Room for a temp name beside a target of the save dialog's longest path.
+constexpr size_t TempPathSize = 512 + sizeof LongestTempName;
 
 // Slots are read only up to the declared count and never past their own storage, so a count or
 // text that went wrong cannot send the writer beyond the table.
@@ -136,49 +140,51 @@ size_t FolderLength(const char* path) {
     return length;
 }
 
-// A new file in the target's folder, under the first free name of ".corvane-0.tmp" to
-// ".corvane-9.tmp"; with all ten taken (by writes that never ended), the target is written in
-// place.
+// A new file in the target's folder under the first free temp name. Leftovers of writes that
+// never ended are stepped over and left alone.
 TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], std::FILE** file) {
-    static const char name[] = ".corvane-0.tmp";
     const size_t folder = FolderLength(target);
-    if (folder + sizeof name > TempPathSize) return TempRefused;
+    if (folder + sizeof LongestTempName > TempPathSize) return TempRefused;
     std::memcpy(tempPath, target, folder);
-    std::memcpy(tempPath + folder, name, sizeof name);
-    for (char digit = '0'; digit <= '9'; ++digit) {
-        tempPath[folder + 9] = digit;
-        TempAnswer answer = CreateTempFile(tempPath, target, file);
+    for (unsigned n = 0; n < TempNameCount; ++n) {
+        std::snprintf(tempPath + folder, sizeof LongestTempName, ".corvane-%u.tmp", n);
+        const TempAnswer answer = CreateTempFile(tempPath, target, file);
         if (answer != TempTaken) return answer;
     }
-    return TempRefused;
-}
-
-// The whole new file goes to a file of its own in the target's folder, which takes the target's
-// place only once every byte of it is on the disk.
-WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, std::FILE* temp,
-                              const char* tempPath, bool targetExists) {
-    bool ok = WriteBlock(temp, binds, false);
-    ok = CommitFile(temp) && ok;
-    ok = std::fclose(temp) == 0 && ok;
-    if (ok && ReplaceTarget(tempPath, path, targetExists)) return ConfigWritten;
-    std::remove(tempPath);
-    return ConfigWriteFailed;
+    return TempFailed;
 }
 
 // Writes in the file itself; a failure takes back what this write added, where it can.
 WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
                           bool targetExists) {
     // Binary streams with explicit carriage returns give the same bytes on every platform.
-    std::FILE* file = std::fopen(path, append ? "a+b" : "wb");
+    std::FILE* file = OpenInPlace(path, append);
     if (file == nullptr) return ConfigOpenFailed;
     uint64_t oldSize = 0;
     const bool canCutBack = append && OpenFileSize(file, &oldSize);
     bool ok = WriteBlock(file, binds, append);
-    ok = std::fflush(file) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
+    ok = CloseFile(file, false) && ok;
     if (ok) return ConfigWritten;
     if (!targetExists) return std::remove(path) == 0 ? ConfigWriteFailed : ConfigPartlyWritten;
     return canCutBack && CutBack(path, oldSize) ? ConfigWriteFailed : ConfigPartlyWritten;
+}
+
+// The whole new file goes to a file of its own in the target's folder, which takes the target's
+// place only once every byte of it is on the disk. Where the folder takes no new file, the
+// target is written in place; a new name that turns out taken (a link that points nowhere) is
+// written through, like any link.
+WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool targetExists) {
+    char tempPath[TempPathSize];
+    std::FILE* temp = nullptr;
+    const TempAnswer made = CreateTempBeside(path, tempPath, &temp);
+    if (made == TempFailed) return ConfigWriteFailed;
+    if (made != TempMade) return WriteInPlace(binds, path, false, targetExists);
+    bool ok = WriteBlock(temp, binds, false);
+    ok = CloseFile(temp, true) && ok;
+    const PlaceAnswer placed = ok ? ReplaceTarget(tempPath, path, targetExists) : PlaceFailed;
+    if (placed == Placed) return ConfigWritten;
+    std::remove(tempPath);
+    return placed == PlaceTaken ? WriteInPlace(binds, path, false, true) : ConfigWriteFailed;
 }
 
 }  // namespace
@@ -200,24 +206,10 @@ WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const cha
     const TargetKind target = InspectTarget(path);
     // Windows' C runtime refuses a read-only file; the check keeps that where it would not.
     if (target == TargetReadOnly) return ConfigOpenFailed;
-    WriteOutcome outcome = ConfigOpenFailed;
-    if (!append && (target == TargetAbsent || target == TargetPlainFile)) {
-        char tempPath[TempPathSize];
-        std::FILE* temp = nullptr;
-        switch (CreateTempBeside(path, tempPath, &temp)) {
-            case TempMade:
-                outcome = WriteByReplacing(binds, path, temp, tempPath, target == TargetPlainFile);
-                break;
-            case TempFailed:
-                return ConfigWriteFailed;
-            case TempTaken:
-            case TempRefused:
-                outcome = WriteInPlace(binds, path, false, target != TargetAbsent);
-                break;
-        }
-    } else {
-        outcome = WriteInPlace(binds, path, append, target != TargetAbsent);
-    }
+    const bool exists = target != TargetAbsent;
+    const WriteOutcome outcome = !append && (target == TargetAbsent || target == TargetPlainFile)
+                                     ? WriteByReplacing(binds, path, exists)
+                                     : WriteInPlace(binds, path, append, exists);
     if (outcome == ConfigWritten && writtenLength) *writtenLength = ConfigWrittenLength(binds);
     return outcome;
 }
