@@ -27,7 +27,6 @@ constexpr size_t TempPathSize = 512 + sizeof LongestTempName;
 // Slots are read only up to the declared count and never past their own storage, so a count or
 // text that went wrong cannot send the writer beyond the table.
 int32_t SlotsToWrite(const BindModel& binds) {
-    if (binds.BindCount < 0) return 0;
     return binds.BindCount > MaxBinds ? MaxBinds : binds.BindCount;
 }
 
@@ -62,7 +61,7 @@ public:
     void LineBreak() { Put("\n", 1); }
 
     void Flush() {
-        if (used_ != 0 && ok_ && std::fwrite(buffer_, 1, used_, file_) != used_) ok_ = false;
+        if (ok_ && std::fwrite(buffer_, 1, used_, file_) != used_) ok_ = false;
         used_ = 0;
     }
     bool Ok() const { return ok_; }
@@ -86,34 +85,25 @@ private:
     bool ok_ = true;
 };
 
-// Appending after a last line that has no break would glue the header onto it.
-bool EndsWithoutLineBreak(std::FILE* file, bool* failed) {
-    *failed = false;
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;  // not seekable: nothing to inspect
-    long size = std::ftell(file);
-    if (size <= 0) return false;
-    if (std::fseek(file, -1, SEEK_END) != 0) return false;
-    int last = std::fgetc(file);
-    if (last == EOF) {
-        *failed = std::ferror(file) != 0;
-        return false;
-    }
+// Appending after a last line that has no break would glue the header onto it. A file of
+// oldSize 0 (new, empty, or a device) has no last line.
+bool EndsWithoutLineBreak(std::FILE* file, uint64_t oldSize, bool* failed) {
+    if (oldSize == 0) return false;
+    const int last = std::fseek(file, -1, SEEK_END) == 0 ? std::fgetc(file) : EOF;
     // Switching from reading to writing needs a positioning call in between.
-    if (std::fseek(file, 0, SEEK_END) != 0) *failed = true;
+    if (last == EOF || std::fseek(file, 0, SEEK_END) != 0) *failed = true;
     return last != '\n';
 }
 
-// Header, general section and every slot, after a line break when an appended file's last line
-// has none. False when any of it could not be handed to the file.
-bool WriteBlock(std::FILE* file, const BindModel& binds, bool append) {
+// Header, general section and every slot, after a line break when the oldSize bytes already in
+// the file end without one. False when any of it could not be handed to the file.
+bool WriteBlock(std::FILE* file, const BindModel& binds, uint64_t oldSize) {
     // LineSink already buffers; a second buffer would only copy the bytes again.
     std::setvbuf(file, nullptr, _IONBF, 0);
     LineSink sink(file);
-    if (append) {
-        bool failed = false;
-        if (EndsWithoutLineBreak(file, &failed)) sink.LineBreak();
-        if (failed) return false;
-    }
+    bool failed = false;
+    if (EndsWithoutLineBreak(file, oldSize, &failed)) sink.LineBreak();
+    if (failed) return false;
     sink.Put(ConfigHeader);
     sink.LineBreak();
     sink.LineBreak();
@@ -162,7 +152,7 @@ WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
     if (file == nullptr) return ConfigOpenFailed;
     uint64_t oldSize = 0;
     const bool canCutBack = append && OpenFileSize(file, &oldSize);
-    bool ok = WriteBlock(file, binds, append);
+    bool ok = WriteBlock(file, binds, oldSize);
     ok = CloseFile(file, false) && ok;
     if (ok) return ConfigWritten;
     if (!targetExists) return std::remove(path) == 0 ? ConfigWriteFailed : ConfigPartlyWritten;
@@ -179,7 +169,7 @@ WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool tar
     const TempAnswer made = CreateTempBeside(path, tempPath, &temp);
     if (made == TempFailed) return ConfigWriteFailed;
     if (made != TempMade) return WriteInPlace(binds, path, false, targetExists);
-    bool ok = WriteBlock(temp, binds, false);
+    bool ok = WriteBlock(temp, binds, 0);
     ok = CloseFile(temp, true) && ok;
     const PlaceAnswer placed = ok ? ReplaceTarget(tempPath, path, targetExists) : PlaceFailed;
     if (placed == Placed) return ConfigWritten;

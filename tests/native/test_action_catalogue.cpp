@@ -205,6 +205,7 @@ TEST(ActionCatalogue, EnumerationVisitsEveryFilledCellInIndexOrder) {
     EXPECT_EQ(NextActionCell(Cell(7, 6)), -1);
     EXPECT_EQ(NextActionCell(CatalogueCells), -1);
     EXPECT_EQ(NextActionCell(Cell(0, 10)), Cell(1, 0));
+    EXPECT_EQ(NextActionCell(-1), 0);
     EXPECT_EQ(NextActionCell(-5), 0);
 }
 
