@@ -49,7 +49,7 @@ enum StepFault : unsigned {
     FailTemp = 2,       // the folder is full
     FailTempClose = 4,  // the temp file's bytes do not reach the disk
     FailClose = 8,      // closing the file written in place reports an error
-    TakeName = 16,      // a name believed free is taken when the temp file would take it
+    TakeName = 16,      // a file takes a name believed free just before the temp file would
     FailPlace = 32,
     NoRead = 64,  // the file cannot be read, only appended to
 };
@@ -80,7 +80,7 @@ bool CloseFile(std::FILE* file, bool commit) {
 }
 
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
-    if (Faults & TakeName && !targetExists) return PlaceTaken;
+    if (Faults & TakeName && !targetExists) std::ofstream(target) << "taken";
     if (Faults & FailPlace) return PlaceFailed;
     return system_steps::ReplaceTarget(tempPath, target, targetExists);
 }
@@ -476,25 +476,29 @@ TEST_F(ConfigWriterTest, UnknownModesAreRefusedWithoutTouchingTheFile) {
     EXPECT_FALSE(fs::exists(fresh));
 }
 
-TEST(ConfigWriterFullDiskTest, FullDeviceReportsWriteFailure) {
+// A device is written in place and cannot be cut back: the full device fails every write, the
+// null device takes every byte.
+TEST(ConfigWriterDeviceTest, DevicesAreWrittenWhereTheyAre) {
 #ifdef _WIN32
-    const char* full = "Z:\\dev\\full";  // the Linux device as seen under Wine
+    const char* devices[] = {"Z:\\dev\\full", "Z:\\dev\\null"};  // as seen under Wine
 #else
-    const char* full = "/dev/full";
+    const char* devices[] = {"/dev/full", "/dev/null"};
 #endif
-    std::FILE* probe = std::fopen(full, "wb");
-    if (probe == nullptr) GTEST_SKIP() << "no full device on this system";
-    std::fclose(probe);
     auto small = MakeBinds({"bind t \"messagemode\""});
     static BindModel large;
     std::memset(&large, 0, sizeof large);
     large.BindCount = MaxBinds;
     for (BindSlot& slot : large.Slots) std::memset(slot.Text, 'z', BindSlotSize - 1);
-    for (const char* mode : {"w", "a+"}) {
-        SCOPED_TRACE(mode);
-        // A device is written in place and cannot be cut back.
-        EXPECT_EQ(WriteConfigFile(*small, full, mode, nullptr), ConfigPartlyWritten);
-        EXPECT_EQ(WriteConfigFile(large, full, mode, nullptr), ConfigPartlyWritten);
+    for (const char* device : devices) {
+        std::FILE* probe = std::fopen(device, "wb");
+        if (probe == nullptr) GTEST_SKIP() << "no " << device << " on this system";
+        std::fclose(probe);
+        const WriteOutcome expected = device == devices[0] ? ConfigPartlyWritten : ConfigWritten;
+        for (const char* mode : {"w", "a+"}) {
+            SCOPED_TRACE(std::string(device) + " " + mode);
+            EXPECT_EQ(WriteConfigFile(*small, device, mode, nullptr), expected);
+            EXPECT_EQ(WriteConfigFile(large, device, mode, nullptr), expected);
+        }
     }
 }
 
