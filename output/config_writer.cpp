@@ -130,6 +130,16 @@ size_t FolderLength(const char* path) {
     return length;
 }
 
+// Writes temp name number n at name. By hand: a printf would pull the C library's whole
+// formatter into the exe.
+void PutTempName(char* name, unsigned n) {
+    std::memcpy(name, LongestTempName, 9);  // ".corvane-"
+    unsigned width = 1;
+    for (unsigned rest = n; rest >= 10; rest /= 10) ++width;
+    for (unsigned k = width; k > 0; --k, n /= 10) name[9 + k - 1] = static_cast<char>('0' + n % 10);
+    std::memcpy(name + 9 + width, ".tmp", 5);
+}
+
 // A new file in the target's folder under the first free temp name. Leftovers of writes that
 // never ended are stepped over and left alone.
 TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], std::FILE** file) {
@@ -137,7 +147,7 @@ TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], 
     if (folder + sizeof LongestTempName > TempPathSize) return TempRefused;
     std::memcpy(tempPath, target, folder);
     for (unsigned n = 0; n < TempNameCount; ++n) {
-        std::snprintf(tempPath + folder, sizeof LongestTempName, ".corvane-%u.tmp", n);
+        PutTempName(tempPath + folder, n);
         const TempAnswer answer = CreateTempFile(tempPath, target, file);
         if (answer != TempTaken) return answer;
     }

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -60,10 +61,11 @@ unsigned Faults = 0;
 TargetKind InspectTarget(const char* path) { return system_steps::InspectTarget(path); }
 
 TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file) {
-    // Beside the target, under the writer's own prefix.
+    // Beside the target, under a name of the writer's own.
     const fs::path temp(tempPath);
     EXPECT_EQ(fs::path(target).parent_path(), temp.parent_path()) << tempPath;
-    EXPECT_EQ(0u, temp.filename().string().rfind(".corvane-", 0)) << tempPath;
+    static const std::regex ownName(R"(\.corvane-\d+\.tmp)");
+    EXPECT_TRUE(std::regex_match(temp.filename().string(), ownName)) << tempPath;
     if (Faults & RefuseTemp) return TempRefused;
     if (Faults & FailTemp) return TempFailed;
     return system_steps::CreateTempFile(tempPath, target, file);
