@@ -355,6 +355,9 @@ TEST_F(ConfigWriterTest, BothModesCreateANewFile) {
         ASSERT_EQ(WriteConfigFile(*binds, path.c_str(), mode, &written), ConfigWritten);
         EXPECT_EQ(ReadBytes(path), kPreamble);
         EXPECT_EQ(written, kPreambleLength);
+        // With the permissions any new file gets here.
+        WriteBytes(PathOf("plain"), "");
+        EXPECT_EQ(fs::status(PathOf("plain")).permissions(), fs::status(path).permissions());
     }
 }
 
