@@ -20,9 +20,11 @@ namespace {
 // Temp names run from ".corvane-0.tmp" on; a folder holding more leftovers than this is beyond
 // any that writes which never ended could leave.
 constexpr unsigned TempNameCount = 65536;
-constexpr char LongestTempName[] = ".corvane-65535.tmp";
+constexpr char TempPrefix[] = ".corvane-";
+constexpr char TempSuffix[] = ".tmp";
+constexpr size_t TempNameSize = sizeof TempPrefix - 1 + 5 + sizeof TempSuffix;  // 5 digits
 // Room for a temp name beside a target of the save dialog's longest path.
-constexpr size_t TempPathSize = 512 + sizeof LongestTempName;
+constexpr size_t TempPathSize = 512 + TempNameSize;
 
 // Slots are read only up to the declared count and never past their own storage, so a count or
 // text that went wrong cannot send the writer beyond the table.
@@ -133,18 +135,19 @@ size_t FolderLength(const char* path) {
 // Writes temp name number n at name. By hand: a printf would pull the C library's whole
 // formatter into the exe.
 void PutTempName(char* name, unsigned n) {
-    std::memcpy(name, LongestTempName, 9);  // ".corvane-"
+    std::memcpy(name, TempPrefix, sizeof TempPrefix - 1);
+    char* digits = name + sizeof TempPrefix - 1;
     unsigned width = 1;
     for (unsigned rest = n; rest >= 10; rest /= 10) ++width;
-    for (unsigned k = width; k > 0; --k, n /= 10) name[9 + k - 1] = static_cast<char>('0' + n % 10);
-    std::memcpy(name + 9 + width, ".tmp", 5);
+    for (unsigned k = width; k > 0; --k, n /= 10) digits[k - 1] = static_cast<char>('0' + n % 10);
+    std::memcpy(digits + width, TempSuffix, sizeof TempSuffix);
 }
 
 // A new file in the target's folder under the first free temp name. Leftovers of writes that
 // never ended are stepped over and left alone.
 TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], std::FILE** file) {
     const size_t folder = FolderLength(target);
-    if (folder + sizeof LongestTempName > TempPathSize) return TempRefused;
+    if (folder + TempNameSize > TempPathSize) return TempRefused;
     std::memcpy(tempPath, target, folder);
     for (unsigned n = 0; n < TempNameCount; ++n) {
         PutTempName(tempPath + folder, n);
