@@ -244,7 +244,19 @@ TEST_F(ConfigWriterTest, FullListOfLineFeedsCrossesEveryChunkBoundary) {
 }
 
 TEST_F(ConfigWriterTest, WriteReplacesExistingFile) {
-    const std::string path = PathOf("old.cfg");
+    std::string path = PathOf("old.cfg");
+#ifndef _WIN32
+    // As long as the longest path the save dialog gives, 511 characters, in folders of at most
+    // 200 characters.
+    path = dir_.string();
+    while (path.size() + 8 < 511) {
+        const size_t room = 511 - 8 - path.size() - 1;
+        path += "/" + std::string(room <= 200 ? room : room == 201 ? 199 : 200, 'd');
+        fs::create_directory(path);
+    }
+    path += "/old.cfg";
+    ASSERT_EQ(511u, path.size());
+#endif
     WriteBytes(path, std::string(5000, 'q') + "\r\n");
 #ifndef _WIN32
     // The new file keeps the old one's permissions and, where it can be handed over, its owner.
