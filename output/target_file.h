@@ -1,6 +1,7 @@
 // The few file system steps that keep a failed write from touching the player's file: telling
 // what kind of file the chosen path names, writing a new file beside it that takes its place in
-// one step, and cutting an appended file back. One side for Windows, one for POSIX systems.
+// one step, opening and closing with every error seen, and cutting an appended file back. One
+// side for Windows, one for POSIX systems; the tests put their own in front to make steps fail.
 #pragma once
 
 #include <cstddef>
