@@ -63,13 +63,22 @@ add_test(NAME small_disk_umount
 set_tests_properties(small_disk_mount PROPERTIES FIXTURES_SETUP small_disk)
 set_tests_properties(small_disk_umount PROPERTIES FIXTURES_CLEANUP small_disk)
 
+# A symbolic link into a folder that does not exist, alone in its folder, made afresh for every
+# run: what a game folder on a drive that is not mounted leaves. Wine's programs cannot make one.
+set(DANGLING ${CMAKE_BINARY_DIR}/dangling)
+string(REPLACE "/" "\\" DANGLING_LINK_WINDOWS "Z:${DANGLING}/dangling.cfg")
+add_test(NAME dangling_link_make
+    COMMAND sh -c "rm -rf \"$1\" && mkdir \"$1\" && ln -s \"$1/missing/dangling.cfg\" \"$1/dangling.cfg\""
+            sh ${DANGLING})
+set_tests_properties(dangling_link_make PROPERTIES FIXTURES_SETUP dangling_link)
+
 function(corvane_wine_test name target)
     add_test(NAME ${name} COMMAND ${target} ${ARGN})
     set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED "wine;small_disk"
+        FIXTURES_REQUIRED "wine;small_disk;dangling_link"
         RESOURCE_LOCK wine_display
         TIMEOUT 300
-        ENVIRONMENT "CORVANE_WINE_STATE=${WINE_STATE};CORVANE_SMALL_DISK=${SMALL_DISK_WINDOWS}")
+        ENVIRONMENT "CORVANE_WINE_STATE=${WINE_STATE};CORVANE_SMALL_DISK=${SMALL_DISK_WINDOWS};CORVANE_DANGLING_LINK=${DANGLING_LINK_WINDOWS}")
 endfunction()
 
 corvane_wine_test(win_core_tests corvane_core_tests)

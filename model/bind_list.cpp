@@ -4,14 +4,12 @@
 
 namespace {
 
-// Appends text to a bounded buffer; returns false, leaving the buffer terminated, once it is
-// full. Arguments are copied byte for byte, so a % in a key name or label stays a %.
+// Appends text to a bounded buffer and terminates it; returns false once it is full, and the
+// caller then drops the text. Arguments are copied byte for byte, so a % in a key name or label
+// stays a %.
 bool Append(char* dest, int destSize, int* length, const char* text) {
     for (const char* p = text; *p != '\0'; ++p) {
-        if (*length >= destSize - 1) {
-            dest[*length] = '\0';
-            return false;
-        }
+        if (*length >= destSize - 1) return false;
         dest[(*length)++] = *p;
     }
     dest[*length] = '\0';
@@ -24,7 +22,6 @@ int FillTemplate(char* dest, int destSize, const char* commandTemplate, const ch
                  const char* second) {
     if (dest == nullptr || destSize <= 0) return -1;
     dest[0] = '\0';
-    if (commandTemplate == nullptr) return 0;
     const char* arguments[2] = {first != nullptr ? first : "", second != nullptr ? second : ""};
     int argumentIndex = 0;
     int length = 0;

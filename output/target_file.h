@@ -1,6 +1,7 @@
 // The few file system steps that keep a failed write from touching the player's file: telling
 // what kind of file the chosen path names, writing a new file beside it that takes its place in
-// one step, and cutting an appended file back. One side for Windows, one for POSIX systems.
+// one step, opening and closing with every error seen, and cutting an appended file back. One
+// side for Windows, one for POSIX systems; the tests put their own in front to make steps fail.
 #pragma once
 
 #include <cstddef>
@@ -30,11 +31,22 @@ enum TempAnswer {
 // the target's permissions and owner here.
 TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file);
 
-// Flushes the stream and has the system put its bytes on the disk.
-bool CommitFile(std::FILE* file);
+// Opens the file itself, for binary writing ("w") or reading and appending ("a+").
+std::FILE* OpenInPlace(const char* path, bool append);
 
-// Puts the complete temp file in the target's place in one step.
-bool ReplaceTarget(const char* tempPath, const char* target, bool targetExists);
+// Closes the stream, after having the system put its bytes on the disk when commit is set; false
+// when any of it failed.
+bool CloseFile(std::FILE* file, bool commit);
+
+enum PlaceAnswer {
+    Placed,
+    PlaceTaken,  // a new name was taken after all: the temp file is still there
+    PlaceFailed,
+};
+
+// Puts the complete temp file in the target's place in one step. A name believed free is never
+// replaced: whatever took it meanwhile, or a link that cannot be looked through, stays.
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists);
 
 // The size of an open disk file; false for a device or when it cannot be told.
 bool OpenFileSize(std::FILE* file, uint64_t* size);

@@ -33,10 +33,21 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** 
     return answer == TempMade ? TempFailed : answer;
 }
 
-bool CommitFile(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+std::FILE* OpenInPlace(const char* path, bool append) {
+    return std::fopen(path, append ? "a+b" : "wb");
+}
 
-bool ReplaceTarget(const char* tempPath, const char* target, bool) {
-    return rename(tempPath, target) == 0;
+bool CloseFile(std::FILE* file, bool commit) {
+    const bool committed = !commit || (std::fflush(file) == 0 && fsync(fileno(file)) == 0);
+    return std::fclose(file) == 0 && committed;
+}
+
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
+    if (targetExists) return rename(tempPath, target) == 0 ? Placed : PlaceFailed;
+    // A second name fails where the name is taken; rename would replace what took it.
+    if (link(tempPath, target) != 0) return errno == EEXIST ? PlaceTaken : PlaceFailed;
+    unlink(tempPath);
+    return Placed;
 }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {

@@ -80,14 +80,35 @@ TempAnswer CreateTempFile(const char* tempPath, const char*, std::FILE** file) {
     return TempFailed;
 }
 
-bool CommitFile(std::FILE* file) {
-    return std::fflush(file) == 0 && FlushFileBuffers(HandleOf(file));
+std::FILE* OpenInPlace(const char* path, bool append) {
+    return std::fopen(path, append ? "a+b" : "wb");
 }
 
-bool ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
+bool CloseFile(std::FILE* file, bool commit) {
+    const bool committed = !commit || (std::fflush(file) == 0 && FlushFileBuffers(HandleOf(file)));
+    return std::fclose(file) == 0 && committed;
+}
+
+static bool IsTaken(DWORD error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
     // ReplaceFileA keeps the target's attributes, security and creation time.
-    if (targetExists) return ReplaceFileA(target, tempPath, nullptr, 0, nullptr, nullptr);
-    return MoveFileExA(tempPath, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (targetExists) {
+        return ReplaceFileA(target, tempPath, nullptr, 0, nullptr, nullptr) ? Placed : PlaceFailed;
+    }
+    // Wine 8 takes a Unix link into a missing folder for a free name (not listed, not found),
+    // and MoveFileEx replaces it even without MOVEFILE_REPLACE_EXISTING. A second name, made
+    // with link(), fails on it as on any taken name.
+    if (CreateHardLinkA(target, tempPath, nullptr)) {
+        DeleteFileA(tempPath);
+        return Placed;
+    }
+    if (IsTaken(GetLastError())) return PlaceTaken;
+    // A file system without hard links (FAT) has no symbolic links either.
+    if (MoveFileExA(tempPath, target, MOVEFILE_WRITE_THROUGH)) return Placed;
+    return IsTaken(GetLastError()) ? PlaceTaken : PlaceFailed;
 }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {

@@ -82,6 +82,8 @@ TEST(ActionCatalogue, SampleCellsHoldTheirExactTexts) {
          "Custom Team Message, Use Custom Control Box"},
         {7, 2, "Your Status", "bind %s \"say_team I got $weapon [$bullets/x$clips]\"",
          "Say Your Status for Weapons and Ammo"},
+        {7, 3, "Your Location", "bind %s \"say_team I'm $location[$health]\"",
+         "Say Your Current Location"},
     };
     for (const SampleCell& sample : samples) {
         SCOPED_TRACE(std::to_string(sample.Category) + "," + std::to_string(sample.Slot));
@@ -145,17 +147,24 @@ TEST(ActionCatalogue, TemplatesTakeOneOrTwoStringsAndEndInABindLine) {
     EXPECT_EQ(twoArgumentCells, 3);
 }
 
-TEST(ActionCatalogue, RadioDescriptionsPrefixTheLabelExceptThreeSlots) {
-    for (int slot = 0; slot < 31; ++slot) {
-        SCOPED_TRACE(slot);
-        Action action = {};
-        ASSERT_TRUE(FindAction(3, slot, &action));
-        const bool bare = slot == 7 || slot == 14 || slot == 28;
-        const std::string expected =
-            bare ? std::string(action.Label) : "Radio Message-> " + std::string(action.Label);
-        EXPECT_EQ(action.Description, expected);
-        EXPECT_EQ(std::string(action.Template).rfind("bind %s \"ut_radio ", 0), 0u);
+// The game's radio messages come in four groups of 8, 9, 8 and 6, numbered from 1 in each; the
+// labels list them in that order.
+TEST(ActionCatalogue, RadioSlotsSendTheirMessageAndDescribeItByItsLabel) {
+    const int groupSizes[] = {8, 9, 8, 6};
+    int slot = 0;
+    for (int group = 1; group <= 4; ++group) {
+        for (int message = 1; message <= groupSizes[group - 1]; ++message, ++slot) {
+            SCOPED_TRACE(slot);
+            Action action = {};
+            ASSERT_TRUE(FindAction(3, slot, &action));
+            EXPECT_EQ(action.Template, "bind %s \"ut_radio " + std::to_string(group) + " " +
+                                           std::to_string(message) + "\"");
+            const bool bare = slot == 7 || slot == 14 || slot == 28;
+            const std::string label = action.Label;
+            EXPECT_EQ(action.Description, bare ? label : "Radio Message-> " + label);
+        }
     }
+    EXPECT_EQ(slot, 31);
 }
 
 TEST(ActionCatalogue, EmptyOrOutOfRangeCellsYieldNothing) {
@@ -196,6 +205,7 @@ TEST(ActionCatalogue, EnumerationVisitsEveryFilledCellInIndexOrder) {
     EXPECT_EQ(NextActionCell(Cell(7, 6)), -1);
     EXPECT_EQ(NextActionCell(CatalogueCells), -1);
     EXPECT_EQ(NextActionCell(Cell(0, 10)), Cell(1, 0));
+    EXPECT_EQ(NextActionCell(-1), 0);
     EXPECT_EQ(NextActionCell(-5), 0);
 }
 

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "model/bind_list.h"
 #include "tests/native/alloc_counter.h"
@@ -164,7 +165,9 @@ TEST(FillTemplate, NeverWritesPastTheDestination) {
         {"bind %s \"%s\"", nullptr, nullptr, 8, -1, ""},
         {"100% %d %s", "a%sb", "", 13, 12, "100% %d a%sb"},
         {"%s", "", "", 1, 0, ""},
+        {"", "a", "b", 4, 0, ""},
         {"x", "", "", 1, -1, ""},
+        {"%s %s %s", "a", "b", 8, 4, "a b "},  // a third %s has no argument
     };
     for (const FillCase& c : cases) {
         SCOPED_TRACE(std::string(c.Template) + " size " + std::to_string(c.DestSize));
@@ -316,18 +319,21 @@ TEST(BindModelAllocations, ModelOperationsUseNoHeap) {
 
     const std::size_t before = AllocationCount();
     FillKeyNames(table.get());
-    model->FillKeyNames();
-    model->RecordKey(SpaceKey);
+    const int filledNames = model->FillKeyNames();
+    const int recorded = model->RecordKey(SpaceKey);
     const AddOutcome added = model->AddBind(7, 0, custom.c_str(), caption, &slot);
     model->BindCount = MaxBinds;  // the limit, with one live slot: MakeRoom has work to do
     const int room = model->MakeRoom(newSlotOf.get());
-    model->DeleteSlot(0);
+    const int deleted = model->DeleteSlot(0);
+    const int deletedNothing = model->DeleteSlot(-1);
     const int filled = FillTemplate(command, BindSlotSize, "bind %s \"say %s\"", "a", "b");
-    model->ClearSlots();
+    const int cleared = model->ClearSlots();
     const std::size_t after = AllocationCount();
 
     EXPECT_EQ(after, before);
-    // The calls must have done their work for the count to mean anything.
+    // The calls must have done their work for the count to mean anything; operations answer 1.
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1}),
+              (std::vector<int>{filledNames, recorded, deleted, deletedNothing, cleared}));
     EXPECT_EQ(added, BindAdded);
     EXPECT_EQ(room, 1);
     EXPECT_EQ(newSlotOf[0], 0);

@@ -1,29 +1,99 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "output/config_writer.h"
+#include "output/target_file.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <map>
 #endif
+
+// The system's own file steps, in a namespace of their own: the writer reaches them through the
+// steps below, any of which a test can make fail.
+namespace system_steps {
+#ifdef _WIN32
+#include "output/target_file_win32.cpp"
+#else
+#include "output/target_file_posix.cpp"
+#endif
+}  // namespace system_steps
 
 namespace {
 
 namespace fs = std::filesystem;
+
+enum StepFault : unsigned {
+    RefuseTemp = 1,     // the folder takes no new file
+    FailTemp = 2,       // the folder is full
+    FailTempClose = 4,  // the temp file's bytes do not reach the disk
+    FailClose = 8,      // closing the file written in place reports an error
+    TakeName = 16,      // a file takes a name believed free just before the temp file would
+    FailPlace = 32,
+    NoRead = 64,  // the file cannot be read, only appended to
+};
+unsigned Faults = 0;
+
+}  // namespace
+
+TargetKind InspectTarget(const char* path) { return system_steps::InspectTarget(path); }
+
+TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file) {
+    // Beside the target, under a name of the writer's own.
+    const fs::path temp(tempPath);
+    EXPECT_EQ(fs::path(target).parent_path(), temp.parent_path()) << tempPath;
+    static const std::regex ownName(R"(\.corvane-\d+\.tmp)");
+    EXPECT_TRUE(std::regex_match(temp.filename().string(), ownName)) << tempPath;
+    if (Faults & RefuseTemp) return TempRefused;
+    if (Faults & FailTemp) return TempFailed;
+    return system_steps::CreateTempFile(tempPath, target, file);
+}
+
+std::FILE* OpenInPlace(const char* path, bool append) {
+    if (Faults & NoRead) return std::fopen(path, append ? "ab" : "wb");
+    return system_steps::OpenInPlace(path, append);
+}
+
+bool CloseFile(std::FILE* file, bool commit) {
+    const bool closed = system_steps::CloseFile(file, commit);
+    return closed && !(Faults & (commit ? FailTempClose : FailClose));
+}
+
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
+    if (Faults & TakeName && !targetExists) std::ofstream(target) << "taken";
+    if (Faults & FailPlace) return PlaceFailed;
+    return system_steps::ReplaceTarget(tempPath, target, targetExists);
+}
+
+bool OpenFileSize(std::FILE* file, uint64_t* size) {
+    return system_steps::OpenFileSize(file, size);
+}
+
+bool CutBack(const char* path, uint64_t length) { return system_steps::CutBack(path, length); }
+
+namespace {
 
 // Lines 1 to 9 of every write, as stored in the file.
 const std::string kPreamble =
@@ -66,6 +136,15 @@ std::string ReadBytes(const fs::path& path) {
 void WriteBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+// Every name in the folder with its bytes.
+std::map<std::string, std::string> FolderContents(const fs::path& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        contents[entry.path().filename().string()] = ReadBytes(entry.path());
+    }
+    return contents;
 }
 
 class ConfigWriterTest : public ::testing::Test {
@@ -165,34 +244,78 @@ TEST_F(ConfigWriterTest, FullListOfLineFeedsCrossesEveryChunkBoundary) {
 }
 
 TEST_F(ConfigWriterTest, WriteReplacesExistingFile) {
-    const std::string path = PathOf("old.cfg");
+    std::string path = PathOf("old.cfg");
+#ifndef _WIN32
+    // As long as the longest path the save dialog gives, 511 characters, in folders of at most
+    // 200 characters.
+    path = dir_.string();
+    while (path.size() + 8 < 511) {
+        const size_t room = 511 - 8 - path.size() - 1;
+        path += "/" + std::string(room <= 200 ? room : room == 201 ? 199 : 200, 'd');
+        fs::create_directory(path);
+    }
+    path += "/old.cfg";
+    ASSERT_EQ(511u, path.size());
+#endif
     WriteBytes(path, std::string(5000, 'q') + "\r\n");
+#ifndef _WIN32
+    // The new file keeps the old one's permissions and, where it can be handed over, its owner.
+    ASSERT_EQ(0, chmod(path.c_str(), 0751));
+    if (geteuid() == 0) {
+        ASSERT_EQ(0, chown(path.c_str(), 65534, 65534));
+    }
+    struct stat old;
+    ASSERT_EQ(0, stat(path.c_str(), &old));
+#endif
     auto binds = MakeBinds({"bind e \"+use\""});
     ASSERT_EQ(WriteConfigFile(*binds, path.c_str(), "w", nullptr), ConfigWritten);
     EXPECT_EQ(ReadBytes(path), kPreamble + "bind e \"+use\"\r\n");
+#ifndef _WIN32
+    struct stat now;
+    ASSERT_EQ(0, stat(path.c_str(), &now));
+    EXPECT_NE(old.st_ino, now.st_ino) << "written in place";
+    EXPECT_EQ(old.st_mode, now.st_mode);
+    EXPECT_EQ(old.st_uid, now.st_uid);
+    EXPECT_EQ(old.st_gid, now.st_gid);
+#endif
 }
 
 // A new config over a link or a file with two names goes into the file they share: replacing
-// the name would cut the tie.
+// the name would cut the tie. A link into a missing folder cannot be written through, and stays.
 TEST_F(ConfigWriterTest, LinkedFilesAreWrittenWhereTheyAre) {
     auto binds = MakeBinds({"bind e \"+use\""});
-    for (bool symbolic : {false, true}) {
-        SCOPED_TRACE(symbolic ? "symbolic link" : "second name");
-        const fs::path shared = dir_ / (symbolic ? "shared_s.cfg" : "shared_h.cfg");
-        const fs::path link = dir_ / (symbolic ? "link_s.cfg" : "link_h.cfg");
-        WriteBytes(shared, "old");
+    enum Tie { SecondName, Symbolic, Dangling };
+    for (Tie tie : {SecondName, Symbolic, Dangling}) {
+        const char* name[] = {"second name", "symbolic link", "dangling link"};
+        SCOPED_TRACE(name[tie]);
+        const fs::path shared = dir_ / (std::to_string(tie) + "_shared.cfg");
+        const fs::path link = dir_ / (std::to_string(tie) + "_link.cfg");
+        if (tie != Dangling) WriteBytes(shared, "old");
         std::error_code failed;
-        symbolic ? fs::create_symlink(shared.filename(), link, failed)
-                 : fs::create_hard_link(shared, link, failed);
+        if (tie == SecondName) fs::create_hard_link(shared, link, failed);
+        if (tie == Symbolic) fs::create_symlink(shared.filename(), link, failed);
+        if (tie == Dangling) fs::create_symlink(fs::path("missing") / "x.cfg", link, failed);
         if (failed) {
-            std::printf("[ INFO     ] no %s here: %s\n", symbolic ? "symbolic link" : "hard link",
-                        failed.message().c_str());
+            std::printf("[ INFO     ] no %s here: %s\n", name[tie], failed.message().c_str());
             continue;
         }
-        ASSERT_EQ(WriteConfigFile(*binds, link.string().c_str(), "w", nullptr), ConfigWritten);
+        const auto before = FolderContents(dir_);
+        for (const char* mode : {"w", "a+"}) {
+            const WriteOutcome outcome =
+                WriteConfigFile(*binds, link.string().c_str(), mode, nullptr);
+            if (tie == Dangling) {
+                EXPECT_EQ(ConfigOpenFailed, outcome) << mode;
+                EXPECT_EQ(before, FolderContents(dir_)) << mode;
+            } else {
+                EXPECT_EQ(ConfigWritten, outcome) << mode;
+            }
+        }
         // Replacing the name would have left the shared file as it was.
-        EXPECT_EQ(ReadBytes(shared), kPreamble + "bind e \"+use\"\r\n");
-        EXPECT_EQ(symbolic, fs::is_symlink(link));
+        const std::string block = kPreamble + "bind e \"+use\"\r\n";
+        if (tie != Dangling) {
+            EXPECT_EQ(ReadBytes(shared), block + block);
+        }
+        EXPECT_EQ(tie != SecondName, fs::is_symlink(link));
     }
 }
 
@@ -244,6 +367,9 @@ TEST_F(ConfigWriterTest, BothModesCreateANewFile) {
         ASSERT_EQ(WriteConfigFile(*binds, path.c_str(), mode, &written), ConfigWritten);
         EXPECT_EQ(ReadBytes(path), kPreamble);
         EXPECT_EQ(written, kPreambleLength);
+        // With the permissions any new file gets here.
+        WriteBytes(PathOf("plain"), "");
+        EXPECT_EQ(fs::status(PathOf("plain")).permissions(), fs::status(path).permissions());
     }
 }
 
@@ -260,6 +386,55 @@ TEST_F(ConfigWriterTest, UnopenablePathsWriteNothing) {
         EXPECT_EQ(WriteConfigFile(*binds, folder.c_str(), mode, &written), ConfigOpenFailed);
         EXPECT_TRUE(fs::is_directory(folder));
         EXPECT_TRUE(fs::is_empty(folder));
+    }
+}
+
+// Each step of the writer failing, alone or after the fallback it leads to: the outcome tells
+// what became of the file, and no other name in the folder changes.
+TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
+    const std::string old = "seta name \"player\"\r\nbind x \"kill\"";
+    const std::string block = kPreamble + "bind e \"+use\"\r\n";
+    enum After { Old, New, Absent };
+    const struct {
+        const char* label;
+        const char* mode;
+        bool present;
+        unsigned faults;
+        WriteOutcome outcome;
+        After after;
+    } cases[] = {
+        {"no temp file: in place", "w", true, RefuseTemp, ConfigWritten, New},
+        {"no temp file, close fails", "w", true, RefuseTemp | FailClose, ConfigPartlyWritten, New},
+        {"no temp file, new name, close fails", "w", false, RefuseTemp | FailClose,
+         ConfigWriteFailed, Absent},
+        {"folder full", "w", true, FailTemp, ConfigWriteFailed, Old},
+        {"temp file not committed", "w", true, FailTempClose, ConfigWriteFailed, Old},
+        {"temp file not committed, new name", "w", false, FailTempClose, ConfigWriteFailed, Absent},
+        {"temp file cannot take the place", "w", true, FailPlace, ConfigWriteFailed, Old},
+        {"new name taken meanwhile: written through", "w", false, TakeName, ConfigWritten, New},
+        // Whatever took the name is not this write's to remove.
+        {"new name taken, close fails", "w", false, TakeName | FailClose, ConfigPartlyWritten, New},
+        {"append, close fails", "a+", true, FailClose, ConfigWriteFailed, Old},
+        {"append to a new name, close fails", "a+", false, FailClose, ConfigWriteFailed, Absent},
+        {"append, last byte unreadable", "a+", true, NoRead, ConfigWriteFailed, Old},
+    };
+    auto binds = MakeBinds({"bind e \"+use\""});
+    const std::string path = PathOf("binds.cfg");
+    WriteBytes(PathOf("other.cfg"), "keep");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        fs::remove(path);
+        if (c.present) WriteBytes(path, old);
+        auto expected = FolderContents(dir_);
+        expected.erase("binds.cfg");
+        if (c.after != Absent) expected["binds.cfg"] = c.after == Old ? old : block;
+        Faults = c.faults;
+        int32_t written = -1;
+        const WriteOutcome outcome = WriteConfigFile(*binds, path.c_str(), c.mode, &written);
+        Faults = 0;
+        EXPECT_EQ(c.outcome, outcome);
+        EXPECT_EQ(c.outcome == ConfigWritten ? kPreambleLength + 13 : 0, written);
+        EXPECT_EQ(expected, FolderContents(dir_));
     }
 }
 
@@ -318,38 +493,33 @@ TEST_F(ConfigWriterTest, UnknownModesAreRefusedWithoutTouchingTheFile) {
     EXPECT_FALSE(fs::exists(fresh));
 }
 
-TEST(ConfigWriterFullDiskTest, FullDeviceReportsWriteFailure) {
+// A device is written in place and cannot be cut back: the full device fails every write, the
+// null device takes every byte.
+TEST(ConfigWriterDeviceTest, DevicesAreWrittenWhereTheyAre) {
 #ifdef _WIN32
-    const char* full = "Z:\\dev\\full";  // the Linux device as seen under Wine
+    const char* devices[] = {"Z:\\dev\\full", "Z:\\dev\\null"};  // as seen under Wine
 #else
-    const char* full = "/dev/full";
+    const char* devices[] = {"/dev/full", "/dev/null"};
 #endif
-    std::FILE* probe = std::fopen(full, "wb");
-    if (probe == nullptr) GTEST_SKIP() << "no full device on this system";
-    std::fclose(probe);
     auto small = MakeBinds({"bind t \"messagemode\""});
     static BindModel large;
     std::memset(&large, 0, sizeof large);
     large.BindCount = MaxBinds;
     for (BindSlot& slot : large.Slots) std::memset(slot.Text, 'z', BindSlotSize - 1);
-    for (const char* mode : {"w", "a+"}) {
-        SCOPED_TRACE(mode);
-        // A device is written in place and cannot be cut back.
-        EXPECT_EQ(WriteConfigFile(*small, full, mode, nullptr), ConfigPartlyWritten);
-        EXPECT_EQ(WriteConfigFile(large, full, mode, nullptr), ConfigPartlyWritten);
+    for (const char* device : devices) {
+        std::FILE* probe = std::fopen(device, "wb");
+        if (probe == nullptr) GTEST_SKIP() << "no " << device << " on this system";
+        std::fclose(probe);
+        const WriteOutcome expected = device == devices[0] ? ConfigPartlyWritten : ConfigWritten;
+        for (const char* mode : {"w", "a+"}) {
+            SCOPED_TRACE(std::string(device) + " " + mode);
+            EXPECT_EQ(WriteConfigFile(*small, device, mode, nullptr), expected);
+            EXPECT_EQ(WriteConfigFile(large, device, mode, nullptr), expected);
+        }
     }
 }
 
 #ifndef _WIN32
-// Every name in the folder with its bytes.
-std::map<std::string, std::string> FolderContents(const fs::path& folder) {
-    std::map<std::string, std::string> contents;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        contents[entry.path().filename().string()] = ReadBytes(entry.path());
-    }
-    return contents;
-}
-
 // The file size limit stops the write once the file would grow past `limit` bytes, the way a
 // full disk stops it.
 WriteOutcome WriteWithSizeLimit(const BindModel& binds, const std::string& path, const char* mode,
@@ -371,6 +541,9 @@ TEST_F(ConfigWriterTest, FailureAfterAnyByteLeavesTheFolderAsItWas) {
     const std::string old = "seta name \"player\"\r\nbind x \"kill\"";  // no break at its end
     const std::string path = PathOf("binds.cfg");
     WriteBytes(PathOf("other.cfg"), "keep");
+    // Leftovers of writes that never ended take the first temp names; they stay as they are.
+    for (int n = 0; n < 12; ++n)
+        WriteBytes(PathOf((".corvane-" + std::to_string(n) + ".tmp").c_str()), "left");
     void (*savedHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
 
     struct Case {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "model/key_names.h"
@@ -39,24 +43,11 @@ TEST(KeyNames, NamedKeysHoldTheirExactNames) {
         {0x14, "Capital Lock", "capslock"},
         {0x20, "Space Bar", "space"},
         {0x22, "Page Down", "pgdn"},
-        {0x28, "Down Arrow", "downarrow"},
         {0x2E, "Delete", "del"},
-        {0x30, "0", "0"},
-        {0x39, "9", "9"},
-        {0x41, "A", "a"},
-        {0x57, "W", "w"},
-        {0x5A, "Z", "z"},
-        {0x60, "Keypad 0", "kp_ins"},
-        {0x65, "Keypad 5", "kp_5"},
-        {0x66, "Keypad 6", "kp_rightarrow"},
         {0x6A, "Keypad *", "*"},
         {0x6B, "Keypad +", "kp_plus"},
         {0x6E, "Keypad Delete", "kp_del"},
         {0x6F, "Keypad /", "kp_slash"},
-        {0x70, "F1", "f1"},
-        {0x78, "F9", "f9"},
-        {0x79, "F10", "f10"},
-        {0x7B, "F12", "f12"},
         {0xBA, "Semi Colon", "semicolon"},
         {0xBB, "Plus", "+"},
         {0xBE, "Dot", "."},
@@ -73,16 +64,92 @@ TEST(KeyNames, NamedKeysHoldTheirExactNames) {
     }
 }
 
-TEST(KeyNames, UnnamedCodesStayEmpty) {
-    // F13 (0x7C), the left/right modifier variants, VK_OEM_2/3/5/7 and the gaps between rules.
-    const int codes[] = {0x00, 0x06, 0x07, 0x13, 0x2F, 0x3A, 0x40, 0x5B, 0x5F,
-                         0x6C, 0x7C, 0x90, 0x91, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4,
-                         0xA5, 0xBF, 0xC0, 0xDC, 0xDE, 0xE0, 0xFE};
+// Keys whose codes run in a row are named in the same order: digits, letters, F1 to F12, the
+// arrows (left, up, right, down) and the keypad digits, each of which is also the navigation key
+// printed on it.
+TEST(KeyNames, KeysInARowAreNamedInTheirCodesOrder) {
     const auto table = FilledTable();
-    for (int code : codes) {
-        EXPECT_STREQ(table->Entries[code].DisplayName, "") << code;
-        EXPECT_STREQ(table->Entries[code].GameKeyName, "") << code;
+    auto expectNames = [&](int code, const std::string& display, const std::string& game) {
+        EXPECT_EQ(display, table->Entries[code].DisplayName) << code;
+        EXPECT_EQ(game, table->Entries[code].GameKeyName) << code;
+    };
+    for (int digit = 0; digit <= 9; ++digit) {
+        expectNames(0x30 + digit, std::to_string(digit), std::to_string(digit));
     }
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        expectNames(0x41 + letter - 'a', std::string(1, letter - 'a' + 'A'),
+                    std::string(1, letter));
+    }
+    for (int number = 1; number <= 12; ++number) {
+        expectNames(0x6F + number, "F" + std::to_string(number), "f" + std::to_string(number));
+    }
+    const char* const directions[] = {"Left", "Up", "Right", "Down"};
+    for (int i = 0; i < 4; ++i) {
+        std::string game = directions[i];
+        game[0] = static_cast<char>(game[0] - 'A' + 'a');
+        expectNames(0x25 + i, std::string(directions[i]) + " Arrow", game + "arrow");
+    }
+    // Insert, End, Down, Page Down, Left, (5), Right, Home, Up, Page Up.
+    const int printedOn[10] = {0x2D, 0x23, 0x28, 0x22, 0x25, 0, 0x27, 0x24, 0x26, 0x21};
+    for (int digit = 0; digit <= 9; ++digit) {
+        const std::string navigation =
+            printedOn[digit] ? table->Entries[printedOn[digit]].GameKeyName : "5";
+        expectNames(0x60 + digit, "Keypad " + std::to_string(digit), "kp_" + navigation);
+    }
+}
+
+// Quake III's own list of key names (left out: joystick, aux and world keys, which no entry
+// uses); any other name the game takes is a single character.
+const char* const kEngineKeyNames[] = {
+    "TAB",       "ENTER",        "ESCAPE",     "SPACE",        "BACKSPACE", "UPARROW",
+    "DOWNARROW", "LEFTARROW",    "RIGHTARROW", "ALT",          "CTRL",      "SHIFT",
+    "COMMAND",   "CAPSLOCK",     "F1",         "F2",           "F3",        "F4",
+    "F5",        "F6",           "F7",         "F8",           "F9",        "F10",
+    "F11",       "F12",          "F13",        "F14",          "F15",       "INS",
+    "DEL",       "PGDN",         "PGUP",       "HOME",         "END",       "MOUSE1",
+    "MOUSE2",    "MOUSE3",       "MOUSE4",     "MOUSE5",       "MWHEELUP",  "MWHEELDOWN",
+    "KP_HOME",   "KP_UPARROW",   "KP_PGUP",    "KP_LEFTARROW", "KP_5",      "KP_RIGHTARROW",
+    "KP_END",    "KP_DOWNARROW", "KP_PGDN",    "KP_ENTER",     "KP_INS",    "KP_DEL",
+    "KP_SLASH",  "KP_MINUS",     "KP_PLUS",    "KP_NUMLOCK",   "KP_STAR",   "KP_EQUALS",
+    "PAUSE",     "SEMICOLON",
+};
+
+// Every game key name is one the game knows, and no two keys share one: a bind must reach the
+// key it was made for.
+TEST(KeyNames, GameKeyNamesAreTheGamesOwnAndEachNamesOneKey) {
+    const auto table = FilledTable();
+    std::set<std::string> seen;
+    for (int code = 0; code < KeyCount; ++code) {
+        const std::string name = table->Entries[code].GameKeyName;
+        if (name.empty()) continue;
+        SCOPED_TRACE(code);
+        std::string upper = name;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const bool known =
+            name.size() == 1 || std::find(std::begin(kEngineKeyNames), std::end(kEngineKeyNames),
+                                          upper) != std::end(kEngineKeyNames);
+        EXPECT_TRUE(known) << name;
+        EXPECT_TRUE(seen.insert(name).second) << name << " names two keys";
+    }
+}
+
+TEST(KeyNames, UnnamedCodesStayEmpty) {
+    // Every code with no name, as runs of first and last code: among them Pause, Print Screen,
+    // the Windows keys, F13 to F24, the lock keys, the left and right modifier variants and
+    // VK_OEM_2/3/5/7.
+    const int runs[][2] = {{0x00, 0x00}, {0x06, 0x07}, {0x0A, 0x0C}, {0x0E, 0x0F}, {0x13, 0x13},
+                           {0x15, 0x1A}, {0x1C, 0x1F}, {0x29, 0x2C}, {0x2F, 0x2F}, {0x3A, 0x40},
+                           {0x5B, 0x5F}, {0x6C, 0x6C}, {0x7C, 0xB9}, {0xBF, 0xDA}, {0xDC, 0xDC},
+                           {0xDE, 0xDE}, {0xE0, 0xFE}};
+    const auto table = FilledTable();
+    int empty = 0;
+    for (const auto& run : runs) {
+        for (int code = run[0]; code <= run[1]; ++code, ++empty) {
+            EXPECT_STREQ(table->Entries[code].DisplayName, "") << code;
+            EXPECT_STREQ(table->Entries[code].GameKeyName, "") << code;
+        }
+    }
+    EXPECT_EQ(empty, 160);
 }
 
 TEST(KeyNames, NinetyFiveEntriesCarryBothNamesAndNoneCarriesOne) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -67,9 +68,15 @@ TEST(SizeGaugeTest, ColoursAndVerdictsPerLevel) {
 }
 
 TEST(SizeGaugeTest, FormattedTextFitsForEveryPercentage) {
-    char text[GaugeTextSize];
-    EXPECT_EQ(FormatGaugePercentage(text, INT32_MIN), 13);
-    EXPECT_STREQ(text, "-2147483648%\n");
+    const struct {
+        int32_t percentage;
+        const char* text;
+    } cases[] = {{INT32_MIN, "-2147483648%\n"}, {-1, "-1%\n"}, {INT32_MAX, "2147483647%\n"}};
+    for (const auto& c : cases) {
+        char text[GaugeTextSize];
+        EXPECT_EQ(FormatGaugePercentage(text, c.percentage), static_cast<int>(std::strlen(c.text)));
+        EXPECT_STREQ(text, c.text);
+    }
 }
 
 }  // namespace

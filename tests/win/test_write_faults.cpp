@@ -136,6 +136,7 @@ enum class Place {
     ReadOnlyFile,   // an existing file with the read-only attribute
     FullDisk,       // the device that fails every write for lack of space
     Nested,         // a file under nested folders, the whole path Length characters long
+    DanglingLink,   // a symbolic link, alone in its folder, into a folder that does not exist
 };
 
 struct FaultCase {
@@ -162,6 +163,11 @@ const FaultCase FaultCases[] = {
      false, Result::CannotOpen},
     {"add in a missing folder", IDC_ADD_TO_CONFIG, Choice::Typed, Place::MissingFolder, 0, false,
      Result::CannotOpen},
+    // Written through, as a link is; the folder it points into is missing.
+    {"new config through a dangling link", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::DanglingLink,
+     0, false, Result::CannotOpen},
+    {"add through a dangling link", IDC_ADD_TO_CONFIG, Choice::Typed, Place::DanglingLink, 0, false,
+     Result::CannotOpen},
     // Refused as Windows' C runtime refuses it, also under Wine run as root, which would open it.
     {"new config over a read-only file", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::ReadOnlyFile,
      0, true, Result::CannotOpen},
@@ -185,7 +191,18 @@ const FaultCase FaultCases[] = {
      Result::TooLong},
 };
 
+// Under Wine a link that points nowhere is missing from its folder's listing and cannot be
+// opened, but a new file cannot take its name.
+bool NameIsTaken(const std::string& path) {
+    HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+    CloseHandle(probe);
+    return false;
+}
+
 TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
+    const char* danglingLink = std::getenv("CORVANE_DANGLING_LINK");
     int index = 0;
     for (const FaultCase& test : FaultCases) {
         SCOPED_TRACE(test.Name);
@@ -207,6 +224,14 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
             case Place::Nested:
                 path = NestedPath(base, test.Length);
                 ASSERT_EQ(test.Length, path.size());
+                break;
+            case Place::DanglingLink:
+                if (!danglingLink) {
+                    std::printf("[ INFO     ] %s: no link in CORVANE_DANGLING_LINK\n", test.Name);
+                    continue;
+                }
+                path = danglingLink;
+                ASSERT_TRUE(NameIsTaken(path));
                 break;
         }
         if (test.Existing) {
@@ -279,6 +304,11 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                 EXPECT_FALSE(exists) << "nothing may be created";
             }
         }
+        if (test.Where == Place::DanglingLink) {
+            const std::string folder = path.substr(0, path.rfind('\\'));
+            EXPECT_TRUE(NameIsTaken(path)) << "the link is gone";
+            EXPECT_EQ(std::vector<std::string>{}, FolderEntries(folder));
+        }
         EXPECT_FALSE(PathExists("Z:\\dev\\full.cfg"));
         EXPECT_EQ(1, App.Binds.BindCount);
     }
@@ -303,7 +333,8 @@ uint64_t FreeBytes(const std::string& folder) {
 }
 
 // On a small file system that is nearly full, with more binds than fit: the player's file keeps
-// every byte, and a new name leaves no file behind.
+// every byte, and a new name leaves no file behind, also beside the leftovers of writes that
+// never ended.
 TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
     const char* disk = std::getenv("CORVANE_SMALL_DISK");
     ULARGE_INTEGER available = {}, total = {}, free = {};
@@ -318,6 +349,9 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
     const std::string keep = folder + "\\keep.cfg";
     ASSERT_TRUE(
         PutFileBytes(keep, "seta name \"player\"\r\nbind x \"kill\"\r\nbind c \"+button5\"\r\n"));
+    for (int n = 0; n < 12; ++n) {
+        ASSERT_TRUE(PutFileBytes(folder + "\\.corvane-" + std::to_string(n) + ".tmp", ""));
+    }
     // tmpfs counts whole pages: one is left.
     ASSERT_TRUE(PutFileBytes(folder + "\\filler", std::string(FreeBytes(folder) - 4096, '\0')));
     ASSERT_EQ(4096u, FreeBytes(folder));
