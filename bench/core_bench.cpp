@@ -105,9 +105,8 @@ double WriteThroughStream(const std::string& bytes, const char* tempPath, const 
             size_t size = std::min<size_t>(8192, bytes.size() - at);
             ok = std::fwrite(bytes.data() + at, 1, size, file) == size;
         }
-        ok = CommitFile(file) && ok;
-        ok = std::fclose(file) == 0 && ok;
-        ok = ok && ReplaceTarget(tempPath, path, true);
+        ok = CloseFile(file, true) && ok;
+        ok = ok && ReplaceTarget(tempPath, path, true) == Placed;
     }
     if (!ok) std::perror("write through a stream");
     return Seconds(start);
