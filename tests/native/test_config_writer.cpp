@@ -48,8 +48,8 @@ namespace fs = std::filesystem;
 enum StepFault : unsigned {
     RefuseTemp = 1,     // the folder takes no new file
     FailTemp = 2,       // the folder is full
-    FailTempClose = 4,  // the temp file's bytes do not reach the disk
-    FailClose = 8,      // closing the file written in place reports an error
+    FailTempClose = 4,  // closing the temp file fails
+    FailClose = 8,      // closing the file written in place fails
     TakeName = 16,      // a file takes a name believed free just before the temp file would
     FailPlace = 32,
     NoRead = 64,  // the file cannot be read, only appended to
@@ -77,8 +77,13 @@ std::FILE* OpenInPlace(const char* path, bool append) {
 }
 
 bool CloseFile(std::FILE* file, bool commit) {
-    const bool closed = system_steps::CloseFile(file, commit);
-    return closed && !(Faults & (commit ? FailTempClose : FailClose));
+    // With its descriptor closed underneath, the stream's own close fails.
+#ifdef _WIN32
+    if (Faults & (commit ? FailTempClose : FailClose)) _close(_fileno(file));
+#else
+    if (Faults & (commit ? FailTempClose : FailClose)) close(fileno(file));
+#endif
+    return system_steps::CloseFile(file, commit);
 }
 
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
