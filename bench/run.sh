@@ -47,7 +47,7 @@ for where in wine native; do
     row "write ratio against it ($where)" "$(value "$tmp/$where" safe_write_ratio)" "$target"
     row "  the same in 8 KiB write calls ($where)" \
         "$(value "$tmp/$where" bare_safe_write_8k_pieces_ms)" ""
-    row "  the same through the writer's file steps ($where)" \
+    row "  through the writer's own file steps ($where)" \
         "$(value "$tmp/$where" stream_safe_write_ms)" ""
     row "  looking at the target alone ($where)" "$(value "$tmp/$where" inspect_target_ms)" ""
     row "plain print loop, same lines ($where)" "$(value "$tmp/$where" plain_print_loop_ms)" ""
