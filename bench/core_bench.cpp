@@ -98,7 +98,7 @@ double WriteBareSafe(const std::string& bytes, const char* tempPath, const char*
 double WriteThroughStream(const std::string& bytes, const char* tempPath, const char* path) {
     Clock::time_point start = Clock::now();
     std::FILE* file = nullptr;
-    bool ok = CreateTempFile(tempPath, path, &file) == TempMade;
+    bool ok = CreateTempFile(tempPath, path, TempToReplace, &file) == TempMade;
     if (ok) {
         std::setvbuf(file, nullptr, _IONBF, 0);
         for (size_t at = 0; ok && at < bytes.size(); at += 8192) {

@@ -24,7 +24,7 @@ constexpr char TempPrefix[] = ".corvane-";
 constexpr char TempSuffix[] = ".tmp";
 constexpr size_t TempNameSize = sizeof TempPrefix - 1 + 5 + sizeof TempSuffix;  // 5 digits
 // Room for a temp name beside a target of the save dialog's longest path.
-constexpr size_t TempPathSize = 512 + TempNameSize;
+constexpr size_t TempPathSize = PathBufferSize + TempNameSize;
 
 // Slots are read only up to the declared count and never past their own storage, so a count or
 // text that went wrong cannot send the writer beyond the table.
@@ -97,11 +97,16 @@ bool EndsWithoutLineBreak(std::FILE* file, uint64_t oldSize, bool* failed) {
     return last != '\n';
 }
 
+// Streams are unbuffered: LineSink already buffers, and a second buffer would only copy the bytes
+// again. This must come before any other use of the stream.
+std::FILE* Unbuffered(std::FILE* file) {
+    if (file) std::setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
 // Header, general section and every slot, after a line break when the oldSize bytes already in
 // the file end without one. False when any of it could not be handed to the file.
 bool WriteBlock(std::FILE* file, const BindModel& binds, uint64_t oldSize) {
-    // LineSink already buffers; a second buffer would only copy the bytes again.
-    std::setvbuf(file, nullptr, _IONBF, 0);
     LineSink sink(file);
     bool failed = false;
     if (EndsWithoutLineBreak(file, oldSize, &failed)) sink.LineBreak();
@@ -119,6 +124,17 @@ bool WriteBlock(std::FILE* file, const BindModel& binds, uint64_t oldSize) {
     }
     sink.Flush();
     return sink.Ok();
+}
+
+// Every byte from the start of one stream to the end of the other.
+bool CopyAll(std::FILE* from, std::FILE* to) {
+    if (std::fseek(from, 0, SEEK_SET) != 0) return false;
+    char chunk[8192];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, from)) > 0) {
+        if (std::fwrite(chunk, 1, got, to) != got) return false;
+    }
+    return !std::ferror(from);
 }
 
 // Where the folder ends in a path: after its last separator.
@@ -143,50 +159,104 @@ void PutTempName(char* name, unsigned n) {
     std::memcpy(digits + width, TempSuffix, sizeof TempSuffix);
 }
 
-// A new file in the target's folder under the first free temp name. Leftovers of writes that
-// never ended are stepped over and left alone.
-TempAnswer CreateTempBeside(const char* target, char (&tempPath)[TempPathSize], std::FILE** file) {
-    const size_t folder = FolderLength(target);
-    if (folder + TempNameSize > TempPathSize) return TempRefused;
-    std::memcpy(tempPath, target, folder);
+// A new file under the first free temp name in the folder, the first folderLength bytes of
+// folder. Leftovers of writes that never ended are stepped over and left alone.
+TempAnswer CreateTempIn(const char* folder, size_t folderLength, const char* target, TempUse use,
+                        char (&tempPath)[TempPathSize], std::FILE** file) {
+    if (folderLength + TempNameSize > TempPathSize) return TempRefused;
+    std::memcpy(tempPath, folder, folderLength);
     for (unsigned n = 0; n < TempNameCount; ++n) {
-        PutTempName(tempPath + folder, n);
-        const TempAnswer answer = CreateTempFile(tempPath, target, file);
+        PutTempName(tempPath + folderLength, n);
+        const TempAnswer answer = CreateTempFile(tempPath, target, use, file);
         if (answer != TempTaken) return answer;
     }
     return TempFailed;
 }
 
+TempAnswer CreateTempBeside(const char* target, TempUse use, char (&tempPath)[TempPathSize],
+                            std::FILE** file) {
+    return CreateTempIn(target, FolderLength(target), target, use, tempPath, file);
+}
+
+// A committed copy of the file's bytes, beside it or, where its folder takes no new file, in the
+// system's temp folder. Left open for reading it back.
+bool KeepAside(std::FILE* file, const char* path, char (&backupPath)[TempPathSize],
+               std::FILE** backup) {
+    *backup = nullptr;
+    if (CreateTempBeside(path, TempForBackup, backupPath, backup) != TempMade) {
+        char folder[PathBufferSize];
+        if (!SystemTempFolder(folder, sizeof folder) ||
+            CreateTempIn(folder, std::strlen(folder), path, TempForBackup, backupPath, backup) !=
+                TempMade) {
+            return false;
+        }
+    }
+    Unbuffered(*backup);
+    if (CopyAll(file, *backup) && CommitFile(*backup)) return true;
+    CloseFile(*backup, false);
+    RemoveFile(backupPath);
+    return false;
+}
+
+// Writes the backup's bytes over the file and ends it there.
+bool PutBack(std::FILE* backup, const char* path) {
+    std::FILE* file = Unbuffered(OpenInPlace(path, InPlaceRewrite));
+    if (file == nullptr) return false;
+    const bool ok = CopyAll(backup, file) && EndFileHere(file);
+    return CloseFile(file, true) && ok;
+}
+
+// A new config in an existing file itself, which keeps its links, names and permissions. Its old
+// bytes are kept aside first; a file they cannot be kept for is not touched.
+WriteOutcome RewriteInPlace(const BindModel& binds, const char* path) {
+    std::FILE* file = Unbuffered(OpenInPlace(path, InPlaceRewrite));
+    if (file == nullptr) return ConfigOpenFailed;
+    char backupPath[TempPathSize];
+    std::FILE* backup = nullptr;
+    if (!KeepAside(file, path, backupPath, &backup)) {
+        CloseFile(file, false);
+        return ConfigWriteFailed;
+    }
+    bool ok = std::fseek(file, 0, SEEK_SET) == 0 && WriteBlock(file, binds, 0) && EndFileHere(file);
+    ok = CloseFile(file, true) && ok;
+    const bool restored = !ok && PutBack(backup, path);
+    CloseFile(backup, false);
+    // A copy that could not go back is the only one left of the player's bytes: it stays.
+    if (ok || restored) RemoveFile(backupPath);
+    return ok ? ConfigWritten : restored ? ConfigWriteFailed : ConfigPartlyWritten;
+}
+
 // Writes in the file itself; a failure takes back what this write added, where it can.
 WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
                           bool targetExists) {
+    if (!append && targetExists) return RewriteInPlace(binds, path);
     // Binary streams with explicit carriage returns give the same bytes on every platform.
-    std::FILE* file = OpenInPlace(path, append);
+    std::FILE* file = Unbuffered(OpenInPlace(path, append ? InPlaceAppend : InPlaceCreate));
     if (file == nullptr) return ConfigOpenFailed;
     uint64_t oldSize = 0;
     const bool canCutBack = append && OpenFileSize(file, &oldSize);
     bool ok = WriteBlock(file, binds, oldSize);
     ok = CloseFile(file, false) && ok;
     if (ok) return ConfigWritten;
-    if (!targetExists) return std::remove(path) == 0 ? ConfigWriteFailed : ConfigPartlyWritten;
+    if (!targetExists) return RemoveFile(path) ? ConfigWriteFailed : ConfigPartlyWritten;
     return canCutBack && CutBack(path, oldSize) ? ConfigWriteFailed : ConfigPartlyWritten;
 }
 
 // The whole new file goes to a file of its own in the target's folder, which takes the target's
-// place only once every byte of it is on the disk. Where the folder takes no new file, the
-// target is written in place; a new name that turns out taken (a link that points nowhere) is
-// written through, like any link.
+// place only once every byte of it is on the disk. Where the folder takes no new file, or the
+// new file would not keep what the target has, the target is written in place; a new name that
+// turns out taken (a link that points nowhere) is written through, like any link.
 WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool targetExists) {
     char tempPath[TempPathSize];
     std::FILE* temp = nullptr;
-    const TempAnswer made = CreateTempBeside(path, tempPath, &temp);
+    const TempAnswer made = CreateTempBeside(path, TempToReplace, tempPath, &temp);
     if (made == TempFailed) return ConfigWriteFailed;
     if (made != TempMade) return WriteInPlace(binds, path, false, targetExists);
-    bool ok = WriteBlock(temp, binds, 0);
+    bool ok = WriteBlock(Unbuffered(temp), binds, 0);
     ok = CloseFile(temp, true) && ok;
     const PlaceAnswer placed = ok ? ReplaceTarget(tempPath, path, targetExists) : PlaceFailed;
     if (placed == Placed) return ConfigWritten;
-    std::remove(tempPath);
+    RemoveFile(tempPath);
     return placed == PlaceTaken ? WriteInPlace(binds, path, false, true) : ConfigWriteFailed;
 }
 
@@ -207,8 +277,9 @@ WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const cha
     if (!append && std::strcmp(writeMode, "w") != 0) return ConfigOpenFailed;
 
     const TargetKind target = InspectTarget(path);
-    // Windows' C runtime refuses a read-only file; the check keeps that where it would not.
-    if (target == TargetReadOnly) return ConfigOpenFailed;
+    // Windows' C runtime refuses a read-only file; the check keeps that where it would not. A
+    // device is no file to keep a config in, and what it takes cannot be taken back.
+    if (target == TargetReadOnly || target == TargetDevice) return ConfigOpenFailed;
     const bool exists = target != TargetAbsent;
     const WriteOutcome outcome = !append && (target == TargetAbsent || target == TargetPlainFile)
                                      ? WriteByReplacing(binds, path, exists)

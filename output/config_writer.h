@@ -2,28 +2,34 @@
 // ended by carriage return and line feed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "../model/bind_list.h"
+
+// Room for the save dialog's longest name, 511 UTF-16 units, in UTF-8 and its terminating zero:
+// a unit takes at most three bytes, and a pair of units four.
+constexpr size_t PathBufferSize = 3 * 511 + 1;
 
 extern const char ConfigHeader[];    // two lines, no line feed at the end
 extern const char GeneralSection[];  // 74 characters, four lines each ended by a line feed
 
 enum WriteOutcome {
     ConfigWritten,
-    ConfigOpenFailed,     // nothing was written
+    ConfigOpenFailed,     // nothing was written: no file, a device, or a file that cannot be opened
     ConfigWriteFailed,    // the write failed part-way; the file is as it was, or still absent
-    ConfigPartlyWritten,  // the write failed part-way in the file itself, which may hold part of it
+    ConfigPartlyWritten,  // the write failed part-way and the file's old bytes could not go back
 };
 
 // The characters this write hands over as the game counts them: header, general section and the
 // texts of slots 0 to BindCount - 1, their inner line feeds one each, appended breaks not at all.
 int32_t ConfigWrittenLength(const BindModel& binds);
 
-// writeMode is "w" (create or replace) or "a+" (append after the existing content, starting on a
-// new line when the file does not end with one). *writtenLength is set for ConfigWritten.
-// "w" replaces a plain file only with a complete new one; a device, a link or a file with more
-// than one name is written in place. A failed "a+" cuts the file back to its old length, and a
-// file that a failed write created is removed.
+// path is UTF-8. writeMode is "w" (create or replace) or "a+" (append after the existing content,
+// starting on a new line when the file does not end with one). *writtenLength is set for
+// ConfigWritten. "w" replaces a plain file only with a complete new one; a link, a file with more
+// than one name, or one whose permissions a new file would not get is written in place, its old
+// bytes kept aside to be put back should the write fail. A failed "a+" cuts the file back to its
+// old length, and a file that a failed write created is removed. A device is never written.
 WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
                              int32_t* writtenLength);

@@ -1,7 +1,11 @@
 // The few file system steps that keep a failed write from touching the player's file: telling
 // what kind of file the chosen path names, writing a new file beside it that takes its place in
-// one step, opening and closing with every error seen, and cutting an appended file back. One
-// side for Windows, one for POSIX systems; the tests put their own in front to make steps fail.
+// one step, keeping a file's old bytes aside while it is written where it is, opening and closing
+// with every error seen, and cutting an appended file back. One side for Windows, one for POSIX
+// systems; the tests put their own in front to make steps fail.
+//
+// Paths are UTF-8. The Windows side hands them to the system as wide names, so that a name
+// outside the ANSI code page reaches the file it names and no other.
 #pragma once
 
 #include <cstddef>
@@ -12,31 +16,52 @@ enum TargetKind {
     TargetAbsent,
     TargetPlainFile,  // a disk file with one name: a complete new file may take its place
     TargetReadOnly,
-    // A device, a link, a file with more than one name, or a path that cannot be looked at:
-    // replacing it would cut the tie, so it is written where it is.
+    TargetDevice,  // the name opens a device, not a disk file (nul.cfg on Windows 10)
+    // A link, a file with more than one name, or a path that cannot be looked at: replacing it
+    // would cut the tie, so it is written where it is.
     TargetInPlaceOnly,
 };
 
 TargetKind InspectTarget(const char* path);
 
+enum TempUse {
+    TempToReplace,  // to take the target's place: it must end up with what the target has
+    TempForBackup,  // to hold the target's old bytes: readable by its owner alone
+};
+
 enum TempAnswer {
     TempMade,
     TempTaken,    // a file of that name is there already
-    TempRefused,  // no file may be made in that folder: write in place
+    TempRefused,  // no file may be made in that folder, or it would not keep what the target has
     TempFailed,   // the folder is full, or the file could not be set up
 };
 
-// Creates the new file tempPath, open for binary writing, to take the target's place later. On
-// Windows ReplaceTarget gives it the target's attributes and security; on POSIX systems it gets
-// the target's permissions and owner here.
-TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file);
+// Creates the new file tempPath, open for binary writing, and for reading too when it is a
+// backup. A file to replace the target gets the target's permissions and owner on POSIX systems;
+// on Windows ReplaceTarget gives it the target's attributes and security, and under Wine, which
+// does not, a target whose security a new file would not get is refused.
+TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file);
 
-// Opens the file itself, for binary writing ("w") or reading and appending ("a+").
-std::FILE* OpenInPlace(const char* path, bool append);
+// The folder for backups where the target's own folder takes no new file, ending in a separator.
+bool SystemTempFolder(char* folder, size_t size);
 
-// Closes the stream, after having the system put its bytes on the disk when commit is set; false
-// when any of it failed.
+enum InPlaceMode {
+    InPlaceAppend,   // reading and appending, created when absent
+    InPlaceRewrite,  // reading and writing from the start, nothing cut; created when absent
+    InPlaceCreate,   // writing a new file, or an emptied one
+};
+
+// Opens the file itself. Null also when what opens is no disk file.
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode);
+
+// Has the system put the stream's bytes on the disk.
+bool CommitFile(std::FILE* file);
+
+// Closes the stream, committing it first when commit is set; false when any of it failed.
 bool CloseFile(std::FILE* file, bool commit);
+
+// Ends the file at the stream's position.
+bool EndFileHere(std::FILE* file);
 
 enum PlaceAnswer {
     Placed,
@@ -47,6 +72,8 @@ enum PlaceAnswer {
 // Puts the complete temp file in the target's place in one step. A name believed free is never
 // replaced: whatever took it meanwhile, or a link that cannot be looked through, stays.
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists);
+
+bool RemoveFile(const char* path);
 
 // The size of an open disk file; false for a device or when it cannot be told.
 bool OpenFileSize(std::FILE* file, uint64_t* size);

@@ -3,18 +3,28 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "target_file.h"
 
 TargetKind InspectTarget(const char* path) {
     struct stat link;
     if (lstat(path, &link) != 0) return errno == ENOENT ? TargetAbsent : TargetInPlaceOnly;
-    if (!S_ISREG(link.st_mode) || link.st_nlink != 1) return TargetInPlaceOnly;
+    if (S_ISLNK(link.st_mode)) {
+        struct stat target;
+        if (stat(path, &target) == 0 && !S_ISREG(target.st_mode)) return TargetDevice;
+        return TargetInPlaceOnly;
+    }
+    if (!S_ISREG(link.st_mode)) return S_ISDIR(link.st_mode) ? TargetInPlaceOnly : TargetDevice;
+    if (link.st_nlink != 1) return TargetInPlaceOnly;
     return access(path, W_OK) == 0 ? TargetPlainFile : TargetReadOnly;
 }
 
-TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file) {
-    int fd = open(tempPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file) {
+    const bool backup = use == TempForBackup;
+    int fd = open(tempPath, (backup ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_CLOEXEC,
+                  backup ? 0600 : 0666);
     if (fd < 0 && errno == EEXIST) return TempTaken;
     if (fd < 0) return errno == ENOSPC || errno == EDQUOT ? TempFailed : TempRefused;
 
@@ -22,24 +32,56 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** 
     // (a file of someone else's), the old file is written in place instead.
     TempAnswer answer = TempMade;
     struct stat old;
-    if (stat(target, &old) == 0) {
+    if (!backup && stat(target, &old) == 0) {
         if (fchown(fd, old.st_uid, old.st_gid) != 0) answer = TempRefused;
         if (answer == TempMade && fchmod(fd, old.st_mode & 07777) != 0) answer = TempFailed;
     }
-    *file = answer == TempMade ? fdopen(fd, "wb") : nullptr;
+    *file = answer == TempMade ? fdopen(fd, backup ? "w+b" : "wb") : nullptr;
     if (*file) return TempMade;
     close(fd);
     unlink(tempPath);
     return answer == TempMade ? TempFailed : answer;
 }
 
-std::FILE* OpenInPlace(const char* path, bool append) {
-    return std::fopen(path, append ? "a+b" : "wb");
+bool SystemTempFolder(char* folder, size_t size) {
+    const char* tmp = std::getenv("TMPDIR");
+    if (tmp == nullptr || tmp[0] != '/') tmp = "/tmp";
+    const size_t length = std::strlen(tmp);
+    if (length + 2 > size) return false;
+    std::memcpy(folder, tmp, length);
+    folder[length] = '/';
+    folder[length + 1] = '\0';
+    return true;
 }
+
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode) {
+    std::FILE* file = nullptr;
+    if (mode == InPlaceRewrite) {
+        const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        file = fd < 0 ? nullptr : fdopen(fd, "r+b");
+        if (fd >= 0 && !file) close(fd);
+    } else {
+        file = std::fopen(path, mode == InPlaceAppend ? "a+b" : "wb");
+    }
+    struct stat status;
+    if (file && (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+bool CommitFile(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
 
 bool CloseFile(std::FILE* file, bool commit) {
     const bool committed = !commit || (std::fflush(file) == 0 && fsync(fileno(file)) == 0);
     return std::fclose(file) == 0 && committed;
+}
+
+bool EndFileHere(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const off_t end = ftello(file);
+    return end >= 0 && ftruncate(fileno(file), end) == 0;
 }
 
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
@@ -49,6 +91,8 @@ PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetE
     unlink(tempPath);
     return Placed;
 }
+
+bool RemoveFile(const char* path) { return unlink(path) == 0; }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
     struct stat status;

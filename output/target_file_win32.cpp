@@ -3,85 +3,195 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstring>
+
 #include "target_file.h"
 
-static HANDLE HandleOf(std::FILE* file) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+namespace {
+
+// Wide names for the longest UTF-8 path the writer makes: a UTF-8 text never has fewer bytes
+// than its UTF-16 form has units.
+constexpr int WideSize = 1600;
+using WideName = wchar_t[WideSize];
+
+// No character may turn into another on the way: text that is not UTF-8 is refused.
+bool Widen(const char* path, WideName& wide) {
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, WideSize) > 0;
+}
+
+HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+bool SameName(const wchar_t* one, const wchar_t* other) {
+    return CompareStringOrdinal(one, -1, other, -1, TRUE) == CSTR_EQUAL;
 }
 
 // Under Wine a Unix symbolic link looks like the file it points to, but its final path, which
-// Wine resolves, names that file. A file is where its name says when its final path is its
-// folder's final path followed by its name; a link to another name or folder is not.
-static bool IsWhereItsNameSays(HANDLE file, const char* path) {
-    char full[600], name[MAX_PATH], folderPath[600], folderFinal[600], fileFinal[600];
-    char* namePart = nullptr;
-    DWORD length = GetFullPathNameA(path, sizeof full, full, &namePart);
-    if (length == 0 || length >= sizeof full || !namePart || lstrlenA(namePart) >= MAX_PATH) {
-        return false;
-    }
-    lstrcpyA(name, namePart);
-    lstrcpynA(folderPath, full, static_cast<int>(namePart - full) + 1);
-    HANDLE folder = CreateFileA(folderPath, FILE_READ_ATTRIBUTES,
+// Wine resolves, names that file. A file is where its name says when its final path is its full
+// path, or, where a folder on the way is a link, its folder's final path followed by its name.
+bool IsWhereItsNameSays(HANDLE file, const wchar_t* full, const wchar_t* name) {
+    WideName fileFinal, folderFinal;
+    const DWORD fileLength = GetFinalPathNameByHandleW(file, fileFinal, WideSize, 0);
+    if (fileLength == 0 || fileLength >= WideSize) return false;
+    // The final path is in the \\?\ form.
+    if (fileLength > 4 && SameName(fileFinal + 4, full)) return true;
+
+    WideName folderPath;
+    lstrcpynW(folderPath, full, static_cast<int>(name - full) + 1);
+    HANDLE folder = CreateFileW(folderPath, FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return false;
-    DWORD folderLength = GetFinalPathNameByHandleA(folder, folderFinal, sizeof folderFinal, 0);
+    const DWORD folderLength = GetFinalPathNameByHandleW(folder, folderFinal, WideSize, 0);
     CloseHandle(folder);
-    DWORD fileLength = GetFinalPathNameByHandleA(file, fileFinal, sizeof fileFinal, 0);
-    if (folderLength == 0 || folderLength + 1 + lstrlenA(name) >= sizeof folderFinal ||
-        fileLength == 0 || fileLength >= sizeof fileFinal) {
-        return false;
-    }
-    if (folderFinal[folderLength - 1] != '\\') lstrcatA(folderFinal, "\\");
-    lstrcatA(folderFinal, name);
-    return lstrcmpiA(folderFinal, fileFinal) == 0;
+    if (folderLength == 0 || folderLength + 1 + lstrlenW(name) >= WideSize) return false;
+    if (folderFinal[folderLength - 1] != L'\\') lstrcatW(folderFinal, L"\\");
+    lstrcatW(folderFinal, name);
+    return SameName(folderFinal, fileFinal);
 }
 
+// Windows' ReplaceFileW gives the new file the old one's security. Wine's gives it the new
+// file's own Unix permissions, so there a new file may only take the place of a file whose
+// security it already has.
+bool RunsUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+constexpr SECURITY_INFORMATION Security =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+// The security calls live in advapi32, loaded only when a write under Wine needs them, so that
+// the program's start does not pay for it.
+template <typename Function>
+Function SecurityFunction(const char* name) {
+    static HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+    if (!advapi) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(advapi, name)));
+}
+
+bool HasTheSecurityOf(HANDLE file, const WideName& target) {
+    using FileSecurity =
+        BOOL(WINAPI*)(LPCWSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+    using ObjectSecurity =
+        BOOL(WINAPI*)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+    using DescriptorLength = DWORD(WINAPI*)(PSECURITY_DESCRIPTOR);
+    auto fileSecurity = SecurityFunction<FileSecurity>("GetFileSecurityW");
+    auto objectSecurity = SecurityFunction<ObjectSecurity>("GetKernelObjectSecurity");
+    auto descriptorLength = SecurityFunction<DescriptorLength>("GetSecurityDescriptorLength");
+    if (!fileSecurity || !objectSecurity || !descriptorLength) return false;
+
+    alignas(8) unsigned char own[4096], its[4096];
+    DWORD ownLength = 0, itsLength = 0;
+    if (!fileSecurity(target, Security, its, sizeof its, &itsLength)) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND;  // nothing to keep
+    }
+    if (!objectSecurity(file, Security, own, sizeof own, &ownLength)) return false;
+    const DWORD length = descriptorLength(own);
+    return length == descriptorLength(its) && std::memcmp(own, its, length) == 0;
+}
+
+// A stream of the C runtime on an open handle, which it then owns.
+std::FILE* StreamOf(HANDLE handle, const char* mode) {
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, mode);
+    if (!file) _close(descriptor);
+    return file;
+}
+
+}  // namespace
+
 TargetKind InspectTarget(const char* path) {
+    WideName wide, full;
+    wchar_t* name = nullptr;
+    if (!Widen(path, wide)) return TargetInPlaceOnly;
+    const DWORD fullLength = GetFullPathNameW(wide, WideSize, full, &name);
+    if (fullLength == 0 || fullLength >= WideSize || !name) return TargetInPlaceOnly;
+    // The system takes nul.cfg, com1.cfg and their like for \\.\NUL, \\.\COM1, ...
+    if (full[0] == L'\\' && full[1] == L'\\' && full[2] == L'.' && full[3] == L'\\') {
+        return TargetDevice;
+    }
     // The path itself, not what a link or junction points to.
-    HANDLE handle = CreateFileA(
-        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE handle = CreateFileW(
+        wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
+        const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TargetAbsent
                                                                               : TargetInPlaceOnly;
     }
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return TargetDevice;
+    }
     BY_HANDLE_FILE_INFORMATION information;
-    bool plain = GetFileType(handle) == FILE_TYPE_DISK &&
-                 GetFileInformationByHandle(handle, &information) &&
-                 !(information.dwFileAttributes &
-                   (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-                 information.nNumberOfLinks == 1 && IsWhereItsNameSays(handle, path);
+    const bool plain = GetFileInformationByHandle(handle, &information) &&
+                       !(information.dwFileAttributes &
+                         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                       information.nNumberOfLinks == 1 && IsWhereItsNameSays(handle, full, name);
     CloseHandle(handle);
     if (!plain) return TargetInPlaceOnly;
     return information.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? TargetReadOnly
                                                                   : TargetPlainFile;
 }
 
-TempAnswer CreateTempFile(const char* tempPath, const char*, std::FILE** file) {
-    HANDLE handle = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file) {
+    WideName wideTemp, wideTarget;
+    if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return TempRefused;
+    const bool backup = use == TempForBackup;
+    HANDLE handle =
+        CreateFileW(wideTemp, backup ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE | READ_CONTROL,
+                    0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
+        const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS) return TempTaken;
         return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? TempFailed
                                                                            : TempRefused;
     }
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    *file = descriptor == -1 ? nullptr : _fdopen(descriptor, "wb");
-    if (*file) return TempMade;
-    if (descriptor == -1) {
+    if (!backup && RunsUnderWine() && !HasTheSecurityOf(handle, wideTarget)) {
         CloseHandle(handle);
-    } else {
-        _close(descriptor);
+        DeleteFileW(wideTemp);
+        return TempRefused;
     }
-    DeleteFileA(tempPath);
+    *file = StreamOf(handle, backup ? "w+b" : "wb");
+    if (*file) return TempMade;
+    DeleteFileW(wideTemp);
     return TempFailed;
 }
 
-std::FILE* OpenInPlace(const char* path, bool append) {
-    return std::fopen(path, append ? "a+b" : "wb");
+bool SystemTempFolder(char* folder, size_t size) {
+    wchar_t wide[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, wide);
+    return length > 0 && length <= MAX_PATH &&
+           WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, folder,
+                               static_cast<int>(size), nullptr, nullptr) > 0;
+}
+
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode) {
+    WideName wide;
+    if (!Widen(path, wide)) return nullptr;
+    std::FILE* file = nullptr;
+    if (mode == InPlaceRewrite) {
+        file = StreamOf(
+            CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+            "r+b");
+    } else {
+        file = _wfopen(wide, mode == InPlaceAppend ? L"a+b" : L"wb");
+    }
+    if (file && GetFileType(HandleOf(file)) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+bool CommitFile(std::FILE* file) {
+    return std::fflush(file) == 0 && FlushFileBuffers(HandleOf(file));
 }
 
 bool CloseFile(std::FILE* file, bool commit) {
@@ -89,26 +199,41 @@ bool CloseFile(std::FILE* file, bool commit) {
     return std::fclose(file) == 0 && committed;
 }
 
+bool EndFileHere(std::FILE* file) {
+    LARGE_INTEGER end;
+    end.QuadPart = std::fflush(file) == 0 ? _ftelli64(file) : -1;
+    return end.QuadPart >= 0 && SetFilePointerEx(HandleOf(file), end, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(HandleOf(file));
+}
+
 static bool IsTaken(DWORD error) {
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
 }
 
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
-    // ReplaceFileA keeps the target's attributes, security and creation time.
+    WideName wideTemp, wideTarget;
+    if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return PlaceFailed;
+    // ReplaceFileW keeps the target's attributes, security and creation time.
     if (targetExists) {
-        return ReplaceFileA(target, tempPath, nullptr, 0, nullptr, nullptr) ? Placed : PlaceFailed;
+        return ReplaceFileW(wideTarget, wideTemp, nullptr, 0, nullptr, nullptr) ? Placed
+                                                                                : PlaceFailed;
     }
     // Wine 8 takes a Unix link into a missing folder for a free name (not listed, not found),
     // and MoveFileEx replaces it even without MOVEFILE_REPLACE_EXISTING. A second name, made
     // with link(), fails on it as on any taken name.
-    if (CreateHardLinkA(target, tempPath, nullptr)) {
-        DeleteFileA(tempPath);
+    if (CreateHardLinkW(wideTarget, wideTemp, nullptr)) {
+        DeleteFileW(wideTemp);
         return Placed;
     }
     if (IsTaken(GetLastError())) return PlaceTaken;
     // A file system without hard links (FAT) has no symbolic links either.
-    if (MoveFileExA(tempPath, target, MOVEFILE_WRITE_THROUGH)) return Placed;
+    if (MoveFileExW(wideTemp, wideTarget, MOVEFILE_WRITE_THROUGH)) return Placed;
     return IsTaken(GetLastError()) ? PlaceTaken : PlaceFailed;
+}
+
+bool RemoveFile(const char* path) {
+    WideName wide;
+    return Widen(path, wide) && DeleteFileW(wide);
 }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
@@ -120,12 +245,14 @@ bool OpenFileSize(std::FILE* file, uint64_t* size) {
 }
 
 bool CutBack(const char* path, uint64_t length) {
+    WideName wide;
+    if (!Widen(path, wide)) return false;
     HANDLE handle =
-        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        CreateFileW(wide, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(length);
-    bool cut = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+    const bool cut = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
     return CloseHandle(handle) && cut;
 }

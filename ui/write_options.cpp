@@ -8,7 +8,9 @@
 
 SavePathPrompt AskSavePath = AskWithSaveDialog;
 
-static char FileNameBuffer[FileNameBufferSize];
+static wchar_t FileNameBuffer[FileNameBufferSize];
+// The same name in UTF-8, as the config file writer takes it.
+static char FileNamePath[PathBufferSize];
 
 // The common dialogs library is loaded when the save dialog is first needed: linked in, it would
 // bring its own dependencies into every start of the program.
@@ -21,22 +23,22 @@ static Function CommonDialogFunction(const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(CommonDialogs, name)));
 }
 
-SavePathAnswer AskWithSaveDialog(HWND owner, char* path) {
-    using GetSaveFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEA*);
+SavePathAnswer AskWithSaveDialog(HWND owner, wchar_t* path) {
+    using GetSaveFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
     using ExtendedErrorFunction = DWORD(WINAPI*)();
-    auto getSaveFileName = CommonDialogFunction<GetSaveFileNameFunction>("GetSaveFileNameA");
+    auto getSaveFileName = CommonDialogFunction<GetSaveFileNameFunction>("GetSaveFileNameW");
     auto extendedError = CommonDialogFunction<ExtendedErrorFunction>("CommDlgExtendedError");
     if (!getSaveFileName || !extendedError) return SaveDialogFailed;
 
-    OPENFILENAMEA request = {};
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    OPENFILENAMEW request = {};
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     request.hwndOwner = owner;
-    request.lpstrFilter = "Config File\0*.cfg\0All Files\0*.*\0";
+    request.lpstrFilter = L"Config File\0*.cfg\0All Files\0*.*\0";
     request.nFilterIndex = 1;
     request.lpstrFile = path;
     request.nMaxFile = FileNameBufferSize;
     request.Flags = OFN_EXPLORER;
-    request.lpstrDefExt = "cfg";
+    request.lpstrDefExt = L"cfg";
     if (getSaveFileName(&request)) return SavePathChosen;
     switch (extendedError()) {
         case 0:
@@ -48,16 +50,30 @@ SavePathAnswer AskWithSaveDialog(HWND owner, char* path) {
     }
 }
 
-// fate, when given, says what became of the file.
-static void ReportWriteError(HWND owner, const char* what, const char* path,
+// Appends the ASCII text to the wide one.
+static void AppendText(wchar_t* to, const char* text) {
+    to += lstrlenW(to);
+    while ((*to++ = static_cast<unsigned char>(*text++)) != 0) {
+    }
+}
+
+// The name is shown as the player chose it, in whatever script. fate, when given, says what
+// became of the file.
+static void ReportWriteError(HWND owner, const char* what, const wchar_t* path,
                              const char* fate = nullptr) {
-    char message[FileNameBufferSize + 192];
-    wsprintfA(message, fate ? "%s\n\n%s\n\n%s" : "%s\n\n%s", what, path, fate);
-    MessageBoxA(owner, message, "Error", MB_OK | MB_ICONERROR);
+    wchar_t message[FileNameBufferSize + 192] = {};
+    AppendText(message, what);
+    AppendText(message, "\n\n");
+    lstrcatW(message, path);
+    if (fate) {
+        AppendText(message, "\n\n");
+        AppendText(message, fate);
+    }
+    MessageBoxW(owner, message, L"Error", MB_OK | MB_ICONERROR);
 }
 
 int AppState::ConfigWriter(const char* writeMode) {
-    FileNameBuffer[0] = '\0';
+    FileNameBuffer[0] = L'\0';
     switch (AskSavePath(MainDialog, FileNameBuffer)) {
         case SavePathChosen:
             break;
@@ -74,8 +90,13 @@ int AppState::ConfigWriter(const char* writeMode) {
                         MB_OK | MB_ICONERROR);
             return 1;
     }
+    // A name that is not whole UTF-16 (a lone surrogate) has no UTF-8 form, and is not opened.
+    const bool named = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, FileNameBuffer, -1,
+                                           FileNamePath, sizeof FileNamePath, nullptr, nullptr) > 0;
     int32_t writtenLength = 0;
-    switch (WriteConfigFile(Binds, FileNameBuffer, writeMode, &writtenLength)) {
+    const WriteOutcome outcome =
+        named ? WriteConfigFile(Binds, FileNamePath, writeMode, &writtenLength) : ConfigOpenFailed;
+    switch (outcome) {
         case ConfigWritten:
             SizeGauge(writtenLength);
             break;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+// In wide characters: the save dialog gives every name the file system can hold.
 constexpr int FileNameBufferSize = 512;
 
 enum SavePathAnswer {
@@ -12,9 +13,9 @@ enum SavePathAnswer {
     SaveDialogFailed,
 };
 
-// Fills path (FileNameBufferSize bytes, empty on entry) with the file the player chose.
-using SavePathPrompt = SavePathAnswer (*)(HWND owner, char* path);
-SavePathAnswer AskWithSaveDialog(HWND owner, char* path);
+// Fills path (FileNameBufferSize characters, empty on entry) with the file the player chose.
+using SavePathPrompt = SavePathAnswer (*)(HWND owner, wchar_t* path);
+SavePathAnswer AskWithSaveDialog(HWND owner, wchar_t* path);
 // The prompt ConfigWriter uses; tests put their own in place.
 extern SavePathPrompt AskSavePath;
 

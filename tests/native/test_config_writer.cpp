@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -46,51 +47,91 @@ namespace {
 namespace fs = std::filesystem;
 
 enum StepFault : unsigned {
-    RefuseTemp = 1,     // the folder takes no new file
+    RefuseTemp = 1,     // the folder takes no new file to replace the target
     FailTemp = 2,       // the folder is full
     FailTempClose = 4,  // closing the temp file fails
-    FailClose = 8,      // closing the file written in place fails
+    FailClose = 8,      // closing the file first opened in place fails
     TakeName = 16,      // a file takes a name believed free just before the temp file would
     FailPlace = 32,
-    NoRead = 64,  // the file cannot be read, only appended to
+    NoRead = 64,             // the file cannot be read, only appended to
+    RefuseBackupHere = 128,  // the target's folder takes no backup: the system's temp folder does
+    FailBackup = 256,        // no room anywhere for the old bytes
+    FailPutBack = 512,       // the file cannot be opened again to put its old bytes back
 };
 unsigned Faults = 0;
+// How often the writer opened the file in place this write, the first such stream while it is
+// open, and its temp files that are open.
+int InPlaceOpens = 0;
+std::FILE* FirstInPlace = nullptr;
+std::vector<std::FILE*> OpenTemps;
+
+std::string SystemTemp() {
+    char folder[PathBufferSize];
+    return system_steps::SystemTempFolder(folder, sizeof folder) ? folder : "";
+}
 
 }  // namespace
 
 TargetKind InspectTarget(const char* path) { return system_steps::InspectTarget(path); }
 
-TempAnswer CreateTempFile(const char* tempPath, const char* target, std::FILE** file) {
-    // Beside the target, under a name of the writer's own.
+TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file) {
+    // Beside the target, under a name of the writer's own; a backup may go to the temp folder.
     const fs::path temp(tempPath);
-    EXPECT_EQ(fs::path(target).parent_path(), temp.parent_path()) << tempPath;
+    if (use == TempToReplace || temp.parent_path() != fs::path(SystemTemp()).parent_path()) {
+        EXPECT_EQ(fs::path(target).parent_path(), temp.parent_path()) << tempPath;
+    }
     static const std::regex ownName(R"(\.corvane-\d+\.tmp)");
     EXPECT_TRUE(std::regex_match(temp.filename().string(), ownName)) << tempPath;
-    if (Faults & RefuseTemp) return TempRefused;
-    if (Faults & FailTemp) return TempFailed;
-    return system_steps::CreateTempFile(tempPath, target, file);
+    if (use == TempToReplace && Faults & RefuseTemp) return TempRefused;
+    if (use == TempToReplace && Faults & FailTemp) return TempFailed;
+    if (use == TempForBackup && Faults & FailBackup) return TempFailed;
+    if (use == TempForBackup && Faults & RefuseBackupHere &&
+        temp.parent_path() == fs::path(target).parent_path()) {
+        return TempRefused;
+    }
+    const TempAnswer answer = system_steps::CreateTempFile(tempPath, target, use, file);
+    if (answer == TempMade) OpenTemps.push_back(*file);
+    return answer;
 }
 
-std::FILE* OpenInPlace(const char* path, bool append) {
-    if (Faults & NoRead) return std::fopen(path, append ? "ab" : "wb");
-    return system_steps::OpenInPlace(path, append);
+bool SystemTempFolder(char* folder, size_t size) {
+    return system_steps::SystemTempFolder(folder, size);
 }
+
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode) {
+    if (Faults & FailPutBack && mode == InPlaceRewrite && InPlaceOpens > 0) return nullptr;
+    std::FILE* file = Faults & NoRead ? std::fopen(path, mode == InPlaceAppend ? "ab" : "wb")
+                                      : system_steps::OpenInPlace(path, mode);
+    if (file && InPlaceOpens++ == 0) FirstInPlace = file;
+    return file;
+}
+
+bool CommitFile(std::FILE* file) { return system_steps::CommitFile(file); }
 
 bool CloseFile(std::FILE* file, bool commit) {
-    // With its descriptor closed underneath, the stream's own close fails.
+    const auto temp = std::find(OpenTemps.begin(), OpenTemps.end(), file);
+    const bool failing = temp != OpenTemps.end() ? Faults & FailTempClose
+                                                 : Faults & FailClose && file == FirstInPlace;
+    if (temp != OpenTemps.end()) OpenTemps.erase(temp);
+    if (file == FirstInPlace) FirstInPlace = nullptr;
+        // With its descriptor closed underneath, the stream's own close fails.
 #ifdef _WIN32
-    if (Faults & (commit ? FailTempClose : FailClose)) _close(_fileno(file));
+    if (failing) _close(_fileno(file));
 #else
-    if (Faults & (commit ? FailTempClose : FailClose)) close(fileno(file));
+    if (failing) close(fileno(file));
 #endif
     return system_steps::CloseFile(file, commit);
 }
+
+bool EndFileHere(std::FILE* file) { return system_steps::EndFileHere(file); }
 
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
     if (Faults & TakeName && !targetExists) std::ofstream(target) << "taken";
     if (Faults & FailPlace) return PlaceFailed;
     return system_steps::ReplaceTarget(tempPath, target, targetExists);
 }
+
+bool RemoveFile(const char* path) { return system_steps::RemoveFile(path); }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
     return system_steps::OpenFileSize(file, size);
@@ -150,6 +191,17 @@ std::map<std::string, std::string> FolderContents(const fs::path& folder) {
         contents[entry.path().filename().string()] = ReadBytes(entry.path());
     }
     return contents;
+}
+
+// The writer's own temp names in the folder.
+std::vector<std::string> OwnNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".corvane-", 0) == 0) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class ConfigWriterTest : public ::testing::Test {
@@ -395,11 +447,12 @@ TEST_F(ConfigWriterTest, UnopenablePathsWriteNothing) {
 }
 
 // Each step of the writer failing, alone or after the fallback it leads to: the outcome tells
-// what became of the file, and no other name in the folder changes.
+// what became of the file, and no other name in the folder, nor in the system's temp folder,
+// changes; only a copy of old bytes that could not go back stays.
 TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
     const std::string old = "seta name \"player\"\r\nbind x \"kill\"";
     const std::string block = kPreamble + "bind e \"+use\"\r\n";
-    enum After { Old, New, Absent };
+    enum After { Old, New, Absent, Taken, NewWithOldCopy };
     const struct {
         const char* label;
         const char* mode;
@@ -409,7 +462,14 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
         After after;
     } cases[] = {
         {"no temp file: in place", "w", true, RefuseTemp, ConfigWritten, New},
-        {"no temp file, close fails", "w", true, RefuseTemp | FailClose, ConfigPartlyWritten, New},
+        {"in place, close fails: old bytes back", "w", true, RefuseTemp | FailClose,
+         ConfigWriteFailed, Old},
+        {"in place, old bytes kept in the temp folder", "w", true,
+         RefuseTemp | RefuseBackupHere | FailClose, ConfigWriteFailed, Old},
+        {"in place, no room for the old bytes: untouched", "w", true, RefuseTemp | FailBackup,
+         ConfigWriteFailed, Old},
+        {"in place, old bytes cannot go back", "w", true, RefuseTemp | FailClose | FailPutBack,
+         ConfigPartlyWritten, NewWithOldCopy},
         {"no temp file, new name, close fails", "w", false, RefuseTemp | FailClose,
          ConfigWriteFailed, Absent},
         {"folder full", "w", true, FailTemp, ConfigWriteFailed, Old},
@@ -418,7 +478,7 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
         {"temp file cannot take the place", "w", true, FailPlace, ConfigWriteFailed, Old},
         {"new name taken meanwhile: written through", "w", false, TakeName, ConfigWritten, New},
         // Whatever took the name is not this write's to remove.
-        {"new name taken, close fails", "w", false, TakeName | FailClose, ConfigPartlyWritten, New},
+        {"new name taken, close fails", "w", false, TakeName | FailClose, ConfigWriteFailed, Taken},
         {"append, close fails", "a+", true, FailClose, ConfigWriteFailed, Old},
         {"append to a new name, close fails", "a+", false, FailClose, ConfigWriteFailed, Absent},
         {"append, last byte unreadable", "a+", true, NoRead, ConfigWriteFailed, Old},
@@ -426,20 +486,26 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
     auto binds = MakeBinds({"bind e \"+use\""});
     const std::string path = PathOf("binds.cfg");
     WriteBytes(PathOf("other.cfg"), "keep");
+    const auto tempFolderBefore = OwnNames(SystemTemp());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         fs::remove(path);
+        fs::remove(PathOf(".corvane-0.tmp"));
         if (c.present) WriteBytes(path, old);
         auto expected = FolderContents(dir_);
         expected.erase("binds.cfg");
-        if (c.after != Absent) expected["binds.cfg"] = c.after == Old ? old : block;
+        const std::string after[] = {old, block, "", "taken", block};
+        if (c.after != Absent) expected["binds.cfg"] = after[c.after];
+        if (c.after == NewWithOldCopy) expected[".corvane-0.tmp"] = old;
         Faults = c.faults;
+        InPlaceOpens = 0;
         int32_t written = -1;
         const WriteOutcome outcome = WriteConfigFile(*binds, path.c_str(), c.mode, &written);
         Faults = 0;
         EXPECT_EQ(c.outcome, outcome);
         EXPECT_EQ(c.outcome == ConfigWritten ? kPreambleLength + 13 : 0, written);
         EXPECT_EQ(expected, FolderContents(dir_));
+        EXPECT_EQ(tempFolderBefore, OwnNames(SystemTemp()));
     }
 }
 
@@ -498,30 +564,52 @@ TEST_F(ConfigWriterTest, UnknownModesAreRefusedWithoutTouchingTheFile) {
     EXPECT_FALSE(fs::exists(fresh));
 }
 
-// A device is written in place and cannot be cut back: the full device fails every write, the
-// null device takes every byte.
-TEST(ConfigWriterDeviceTest, DevicesAreWrittenWhereTheyAre) {
+// Whether the system opens something other than a disk file at the name, or nothing at all
+// where a new file could be made.
+bool OpensNoFile(const std::string& path) {
 #ifdef _WIN32
-    const char* devices[] = {"Z:\\dev\\full", "Z:\\dev\\null"};  // as seen under Wine
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    const bool made = GetLastError() != ERROR_ALREADY_EXISTS;
+    CloseHandle(file);
+    if (disk && made) DeleteFileA(path.c_str());
+    return !disk;
 #else
-    const char* devices[] = {"/dev/full", "/dev/null"};
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
 #endif
-    auto small = MakeBinds({"bind t \"messagemode\""});
-    static BindModel large;
-    std::memset(&large, 0, sizeof large);
-    large.BindCount = MaxBinds;
-    for (BindSlot& slot : large.Slots) std::memset(slot.Text, 'z', BindSlotSize - 1);
-    for (const char* device : devices) {
-        std::FILE* probe = std::fopen(device, "wb");
-        if (probe == nullptr) GTEST_SKIP() << "no " << device << " on this system";
-        std::fclose(probe);
-        const WriteOutcome expected = device == devices[0] ? ConfigPartlyWritten : ConfigWritten;
+}
+
+// A device takes bytes that cannot be taken back, and a name the system keeps for one
+// (nul.cfg on Windows 10 and under Wine) makes no file: neither is written. Where such a name is
+// an ordinary file, it is written as any other.
+TEST_F(ConfigWriterTest, DevicesAreNeverWritten) {
+#ifdef _WIN32
+    const std::string full = "Z:\\dev\\full", null = "Z:\\dev\\null";  // as seen under Wine
+#else
+    const std::string full = "/dev/full", null = "/dev/null";
+#endif
+    auto binds = MakeBinds({"bind t \"messagemode\""});
+    int devices = 0;
+    for (const std::string& path : {full, null, PathOf("nul.cfg"), PathOf("aux.cfg"),
+                                    PathOf("com1.cfg"), PathOf("con.cfg"), PathOf("prn.cfg")}) {
+        const bool device = OpensNoFile(path);
+        devices += device;
         for (const char* mode : {"w", "a+"}) {
-            SCOPED_TRACE(std::string(device) + " " + mode);
-            EXPECT_EQ(WriteConfigFile(*small, device, mode, nullptr), expected);
-            EXPECT_EQ(WriteConfigFile(large, device, mode, nullptr), expected);
+            SCOPED_TRACE(path + " " + mode);
+            EXPECT_EQ(device ? ConfigOpenFailed : ConfigWritten,
+                      WriteConfigFile(*binds, path.c_str(), mode, nullptr));
+        }
+        if (!device) {
+            EXPECT_EQ(ReadBytes(path), kPreamble + "bind t \"messagemode\"\r\n" + kPreamble +
+                                           "bind t \"messagemode\"\r\n");
+            fs::remove(path);
         }
     }
+    EXPECT_TRUE(fs::is_empty(dir_)) << "no file for a device name";
+    std::printf("[ INFO     ] %d of 7 names open no file here\n", devices);
 }
 
 #ifndef _WIN32

@@ -123,7 +123,6 @@ enum class Choice {
 enum class Result {
     Written,
     CannotOpen,
-    CannotWrite,
     TooLong,
     // Whatever the platform decides for an existing file: written when the C runtime opens it for
     // update, else "could not be opened" with the file untouched. Windows (without long path
@@ -134,7 +133,7 @@ enum class Result {
 enum class Place {
     MissingFolder,  // a file in a folder that does not exist
     ReadOnlyFile,   // an existing file with the read-only attribute
-    FullDisk,       // the device that fails every write for lack of space
+    Device,         // the device that fails every write for lack of space: never written
     Nested,         // a file under nested folders, the whole path Length characters long
     DanglingLink,   // a symbolic link, alone in its folder, into a folder that does not exist
 };
@@ -151,12 +150,12 @@ struct FaultCase {
 
 std::string HandedPath;
 
-SavePathAnswer HandOver(HWND, char* path) {
-    lstrcpynA(path, HandedPath.c_str(), FileNameBufferSize);
+SavePathAnswer HandOver(HWND, wchar_t* path) {
+    lstrcpynW(path, Widened(HandedPath).c_str(), FileNameBufferSize);
     return SavePathChosen;
 }
 
-SavePathAnswer ReportTooLong(HWND, char*) { return SavePathTooLong; }
+SavePathAnswer ReportTooLong(HWND, wchar_t*) { return SavePathTooLong; }
 
 const FaultCase FaultCases[] = {
     {"new config in a missing folder", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::MissingFolder, 0,
@@ -173,10 +172,10 @@ const FaultCase FaultCases[] = {
      0, true, Result::CannotOpen},
     {"add to a read-only file", IDC_ADD_TO_CONFIG, Choice::Typed, Place::ReadOnlyFile, 0, true,
      Result::CannotOpen},
-    {"new config on a full disk", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::FullDisk, 0, false,
-     Result::CannotWrite},
-    {"add on a full disk", IDC_ADD_TO_CONFIG, Choice::Typed, Place::FullDisk, 0, false,
-     Result::CannotWrite},
+    {"new config on a device", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Device, 0, false,
+     Result::CannotOpen},
+    {"add on a device", IDC_ADD_TO_CONFIG, Choice::Typed, Place::Device, 0, false,
+     Result::CannotOpen},
     {"new config, 261 characters", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Nested, 261, false,
      Result::Written},
     {"add, 261 characters", IDC_ADD_TO_CONFIG, Choice::Typed, Place::Nested, 261, true,
@@ -216,7 +215,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
             case Place::ReadOnlyFile:
                 path = base + "\\readonly.cfg";
                 break;
-            case Place::FullDisk:
+            case Place::Device:
                 // Typed with a final dot: a name without extension gets ".cfg" from the save
                 // dialog, which would create a plain file next to the device.
                 path = "Z:\\dev\\full.";
@@ -274,12 +273,8 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
             EXPECT_TRUE(outcome.Boxes.empty()) << seen;
             EXPECT_EQ(1u, outcome.Completions.size());
         } else {
-            std::string text = expected == Result::CannotOpen    ? CannotOpenText
-                               : expected == Result::CannotWrite ? CannotWriteText
-                                                                 : PathTooLongText;
+            std::string text = expected == Result::CannotOpen ? CannotOpenText : PathTooLongText;
             if (expected != Result::TooLong) text += "\n\n" + path;
-            // The device is written where it is.
-            if (expected == Result::CannotWrite) text += std::string("\n\n") + PartlyWrittenText;
             EXPECT_EQ(1u, outcome.Boxes.size()) << seen;
             for (const SeenMessageBox& box : outcome.Boxes) {
                 EXPECT_EQ("Error", box.Caption);
@@ -290,7 +285,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
         }
 
         // The file: replaced or extended only by a write that succeeded, else as it was.
-        if (test.Where != Place::FullDisk) {
+        if (test.Where != Place::Device) {
             std::string content = test.Existing ? Earlier : "";
             if (expected == Result::Written) {
                 content = (test.Button == IDC_ADD_TO_CONFIG ? content : "") + WrittenBlock;

@@ -43,11 +43,13 @@ SeamRecord Seam;
 SavePathAnswer SeamAnswer = SavePathChosen;
 std::string SeamPath;
 
-SavePathAnswer AnswerLikeThePlayer(HWND owner, char* path) {
+SavePathAnswer AnswerLikeThePlayer(HWND owner, wchar_t* path) {
     ++Seam.Calls;
     Seam.Owner = owner;
     Seam.PathEmptyOnEntry = path[0] == '\0';
-    if (SeamAnswer == SavePathChosen) lstrcpynA(path, SeamPath.c_str(), FileNameBufferSize);
+    if (SeamAnswer == SavePathChosen) {
+        lstrcpynW(path, Widened(SeamPath).c_str(), FileNameBufferSize);
+    }
     return SeamAnswer;
 }
 
@@ -294,17 +296,20 @@ struct ErrorCase {
     const char* Fate;  // after the path and a blank line, when given
 };
 
-// Z:\dev\full is Wine's view of the Linux device that fails every write with "disk full".
 const ErrorCase ErrorCases[] = {
     {"new config in a missing folder", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
      CannotOpenText, nullptr},
     {"add in a missing folder", IDC_ADD_TO_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
      CannotOpenText, nullptr},
-    // A device is written where it is, so the message cannot promise that nothing went in.
-    {"new config on a full disk", IDC_WRITE_NEW_CONFIG, SavePathChosen, "Z:\\dev\\full",
-     CannotWriteText, PartlyWrittenText},
-    {"add on a full disk", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotWriteText,
-     PartlyWrittenText},
+    // Names that Windows 10 and Wine keep for devices make no file, and nothing goes to the
+    // device. Z:\dev\full is Wine's view of the Linux device that fails every write.
+    {"new config as nul.cfg", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\nul.cfg", CannotOpenText,
+     nullptr},
+    {"add to aux.cfg", IDC_ADD_TO_CONFIG, SavePathChosen, "\\aux.cfg", CannotOpenText, nullptr},
+    {"new config as com1.cfg", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\com1.cfg", CannotOpenText,
+     nullptr},
+    {"add to a device", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotOpenText,
+     nullptr},
     {"new config, path too long", IDC_WRITE_NEW_CONFIG, SavePathTooLong, nullptr, PathTooLongText,
      nullptr},
     {"add, path too long", IDC_ADD_TO_CONFIG, SavePathTooLong, nullptr, PathTooLongText, nullptr},

@@ -29,7 +29,9 @@ LRESULT CALLBACK AnswerMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && ActiveAnswerer && IsMessageBox(window)) {
         SeenMessageBox seen;
         seen.Caption = WindowText(window);
-        seen.Text = ControlText(window, MessageBoxTextId);
+        wchar_t text[2048] = {};
+        GetDlgItemTextW(window, MessageBoxTextId, text, 2048);
+        seen.Text = Utf8(text);
         seen.HasOk = GetDlgItem(window, IDOK) != nullptr;
         seen.HasYes = GetDlgItem(window, IDYES) != nullptr;
         seen.HasNo = GetDlgItem(window, IDNO) != nullptr;
@@ -75,6 +77,20 @@ std::string WindowText(HWND window) {
     char text[1024] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    std::string utf8(wide.size() * 3, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                    &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr));
+    return utf8;
+}
+
+std::wstring Widened(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()),
+                                    &wide[0], static_cast<int>(wide.size())));
+    return wide;
 }
 
 std::string ControlText(HWND dialog, int id) {

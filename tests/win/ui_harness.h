@@ -21,6 +21,9 @@ void FlushEvents();
 std::vector<HWND> VisibleDialogs(const char* caption);
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int id);
+// UTF-8 and back, for texts that hold names in any script.
+std::string Utf8(const std::wstring& wide);
+std::wstring Widened(const std::string& utf8);
 
 // The action tree of the started main dialog, found by the texts the user sees: the root with no
 // category, a category item, or an action item under its category. Null when absent.
@@ -33,7 +36,7 @@ LRESULT SendKey(HWND window, UINT message, int virtualKey);
 
 struct SeenMessageBox {
     std::string Caption;
-    std::string Text;
+    std::string Text;  // UTF-8, read as the wide text it is
     bool HasOk, HasYes, HasNo;
     bool HasIcon;
     int Answer;  // the button that was pressed

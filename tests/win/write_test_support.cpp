@@ -13,11 +13,7 @@
 
 // --- files ------------------------------------------------------------------------------------
 
-std::wstring WidePath(const std::string& path) {
-    std::wstring wide = L"\\\\?\\";
-    for (char c : path) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return wide;
-}
+std::wstring WidePath(const std::string& path) { return L"\\\\?\\" + Widened(path); }
 
 bool PathExists(const std::string& path) {
     return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -57,8 +53,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     HANDLE search = FindFirstFileW((WidePath(folder) + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        std::string name;
-        for (const wchar_t* c = found.cFileName; *c; ++c) name += static_cast<char>(*c);
+        const std::string name = Utf8(found.cFileName);
         if (name != "." && name != "..") names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -185,8 +180,10 @@ VOID CALLBACK DriveSaveDialog(HWND, UINT, UINT_PTR, DWORD) {
         }
         for (int box : {cmb13, edt1}) {
             if (HWND name = GetDlgItem(dialog, box)) {
-                SetWindowTextA(name, driver->Typed.c_str());
-                driver->NameBoxText = WindowText(name);
+                SetWindowTextW(name, Widened(driver->Typed).c_str());
+                wchar_t typed[1024] = {};
+                GetWindowTextW(name, typed, 1024);
+                driver->NameBoxText = Utf8(typed);
                 if (driver->NameBoxText == driver->Typed) driver->TypedIntoNameBox = true;
             }
         }

@@ -34,7 +34,7 @@ constexpr char WrittenHeader[] =
 
 // --- files ------------------------------------------------------------------------------------
 
-// The \\?\ form of an absolute path.
+// Paths are UTF-8. The \\?\ form of an absolute path.
 std::wstring WidePath(const std::string& path);
 bool PathExists(const std::string& path);
 // False when the file cannot be read.
@@ -76,7 +76,7 @@ bool IsFileDialog(HWND window);
 // name box and presses Save; a dialog still open well after that has refused the name and is
 // cancelled.
 struct SaveDialogDriver {
-    std::string Typed;          // empty: cancel the dialog
+    std::string Typed;          // UTF-8; empty: cancel the dialog
     int GiveUpAfterTicks = 40;  // ticks of 50 ms after the answer
     // Records and closes any message box meanwhile, for a test that runs no MessageBoxAnswerer.
     bool CloseMessageBoxes = false;
