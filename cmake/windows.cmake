@@ -40,7 +40,7 @@ target_link_options(corvane_core_tests PRIVATE ${STATIC_RUNTIME})
 file(GLOB UI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(corvane_ui_tests ${UI_TEST_SOURCES} resources/corvane.rc)
 target_compile_options(corvane_ui_tests PRIVATE ${CORVANE_WARNINGS})
-target_link_libraries(corvane_ui_tests PRIVATE corvane_ui gtest_main)
+target_link_libraries(corvane_ui_tests PRIVATE corvane_ui gtest_main advapi32)
 target_link_options(corvane_ui_tests PRIVATE ${STATIC_RUNTIME})
 add_dependencies(corvane_ui_tests corvane)
 
@@ -63,22 +63,20 @@ add_test(NAME small_disk_umount
 set_tests_properties(small_disk_mount PROPERTIES FIXTURES_SETUP small_disk)
 set_tests_properties(small_disk_umount PROPERTIES FIXTURES_CLEANUP small_disk)
 
-# A symbolic link into a folder that does not exist, alone in its folder, made afresh for every
-# run: what a game folder on a drive that is not mounted leaves. Wine's programs cannot make one.
-set(DANGLING ${CMAKE_BINARY_DIR}/dangling)
-string(REPLACE "/" "\\" DANGLING_LINK_WINDOWS "Z:${DANGLING}/dangling.cfg")
-add_test(NAME dangling_link_make
-    COMMAND sh -c "rm -rf \"$1\" && mkdir \"$1\" && ln -s \"$1/missing/dangling.cfg\" \"$1/dangling.cfg\""
-            sh ${DANGLING})
-set_tests_properties(dangling_link_make PROPERTIES FIXTURES_SETUP dangling_link)
+# Links and permissions that Wine's programs cannot make, made afresh for every run.
+set(UNIX_FILES ${CMAKE_BINARY_DIR}/unix-files)
+string(REPLACE "/" "\\" UNIX_FILES_WINDOWS "Z:${UNIX_FILES}")
+add_test(NAME unix_files_make
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/unix-files.sh ${UNIX_FILES} ${SMALL_DISK})
+set_tests_properties(unix_files_make PROPERTIES FIXTURES_SETUP unix_files)
 
 function(corvane_wine_test name target)
     add_test(NAME ${name} COMMAND ${target} ${ARGN})
     set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED "wine;small_disk;dangling_link"
+        FIXTURES_REQUIRED "wine;small_disk;unix_files"
         RESOURCE_LOCK wine_display
         TIMEOUT 300
-        ENVIRONMENT "CORVANE_WINE_STATE=${WINE_STATE};CORVANE_SMALL_DISK=${SMALL_DISK_WINDOWS};CORVANE_DANGLING_LINK=${DANGLING_LINK_WINDOWS}")
+        ENVIRONMENT "CORVANE_WINE_STATE=${WINE_STATE};CORVANE_SMALL_DISK=${SMALL_DISK_WINDOWS};CORVANE_UNIX_FILES=${UNIX_FILES_WINDOWS}")
 endfunction()
 
 corvane_wine_test(win_core_tests corvane_core_tests)

@@ -201,7 +201,7 @@ bool NameIsTaken(const std::string& path) {
 }
 
 TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
-    const char* danglingLink = std::getenv("CORVANE_DANGLING_LINK");
+    const char* unixFiles = std::getenv("CORVANE_UNIX_FILES");
     int index = 0;
     for (const FaultCase& test : FaultCases) {
         SCOPED_TRACE(test.Name);
@@ -225,11 +225,11 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                 ASSERT_EQ(test.Length, path.size());
                 break;
             case Place::DanglingLink:
-                if (!danglingLink) {
-                    std::printf("[ INFO     ] %s: no link in CORVANE_DANGLING_LINK\n", test.Name);
+                if (!unixFiles) {
+                    std::printf("[ INFO     ] %s: no link in CORVANE_UNIX_FILES\n", test.Name);
                     continue;
                 }
-                path = danglingLink;
+                path = std::string(unixFiles) + "\\dangling\\dangling.cfg";
                 ASSERT_TRUE(NameIsTaken(path));
                 break;
         }
@@ -328,8 +328,8 @@ uint64_t FreeBytes(const std::string& folder) {
 }
 
 // On a small file system that is nearly full, with more binds than fit: the player's file keeps
-// every byte, and a new name leaves no file behind, also beside the leftovers of writes that
-// never ended.
+// every byte, also where it is written in place (a second name, or a link from another disk),
+// and a new name leaves no file behind, also beside the leftovers of writes that never ended.
 TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
     const char* disk = std::getenv("CORVANE_SMALL_DISK");
     ULARGE_INTEGER available = {}, total = {}, free = {};
@@ -342,8 +342,15 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
     for (const std::string& name : FolderEntries(folder))
         DeleteFileA((folder + "\\" + name).c_str());
     const std::string keep = folder + "\\keep.cfg";
-    ASSERT_TRUE(
-        PutFileBytes(keep, "seta name \"player\"\r\nbind x \"kill\"\r\nbind c \"+button5\"\r\n"));
+    const std::string earlier =
+        "seta name \"player\"\r\nbind x \"kill\"\r\nbind c \"+button5\"\r\n";
+    ASSERT_TRUE(PutFileBytes(keep, earlier));
+    ASSERT_TRUE(PutFileBytes(folder + "\\shared.cfg", earlier));
+    ASSERT_TRUE(CreateHardLinkW(WidePath(folder + "\\second.cfg").c_str(),
+                                WidePath(folder + "\\shared.cfg").c_str(), nullptr));
+    // A link from another disk to keep.cfg, made by the test run.
+    const char* unixFiles = std::getenv("CORVANE_UNIX_FILES");
+    const std::string links = unixFiles ? std::string(unixFiles) + "\\links" : "";
     for (int n = 0; n < 12; ++n) {
         ASSERT_TRUE(PutFileBytes(folder + "\\.corvane-" + std::to_string(n) + ".tmp", ""));
     }
@@ -362,13 +369,19 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
         const char* File;
     } cases[] = {
         {"new config over the player's file", IDC_WRITE_NEW_CONFIG, "keep.cfg"},
+        {"new config over a file with a second name", IDC_WRITE_NEW_CONFIG, "second.cfg"},
+        {"new config through a link to the player's file", IDC_WRITE_NEW_CONFIG, nullptr},
         {"add to the player's file", IDC_ADD_TO_CONFIG, "keep.cfg"},
         {"new config on a new name", IDC_WRITE_NEW_CONFIG, "other.cfg"},
         {"add on a new name", IDC_ADD_TO_CONFIG, "other.cfg"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.Name);
-        const std::string path = folder + "\\" + test.File;
+        if (!test.File && links.empty()) {
+            std::printf("[ INFO     ] %s: no link in CORVANE_UNIX_FILES\n", test.Name);
+            continue;
+        }
+        const std::string path = test.File ? folder + "\\" + test.File : links + "\\keep.cfg";
         Outcome outcome = Write(test.Button, path);
         EXPECT_TRUE(outcome.Driver.Seen && !outcome.Driver.GaveUp)
             << "the save dialog took no path";
@@ -377,9 +390,120 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
                   outcome.Boxes[0].Text);
         EXPECT_TRUE(outcome.Completions.empty()) << "a failed write reported as done";
         EXPECT_EQ(before, FolderContents(folder));
+        if (!test.File) {
+            EXPECT_EQ(std::vector<std::string>{"keep.cfg"}, FolderEntries(links));
+        }
     }
     for (const std::string& name : FolderEntries(folder))
         DeleteFileA((folder + "\\" + name).c_str());
+}
+
+// --- what a file keeps ----------------------------------------------------------------------
+
+// Owner, group and access list, as the system reports them; under Wine they are made from the
+// file's Unix permissions.
+std::string SecurityOf(const std::string& path) {
+    std::string bytes(4096, '\0');
+    DWORD needed = 0;
+    if (!GetFileSecurityW(
+            WidePath(path).c_str(),
+            OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+            &bytes[0], static_cast<DWORD>(bytes.size()), &needed)) {
+        return "";
+    }
+    bytes.resize(GetSecurityDescriptorLength(&bytes[0]));
+    return bytes;
+}
+
+// Configs that others may not read, made by the test run: a new file in their folder would get
+// other permissions, so a new config is written into each itself and its permissions stay.
+TEST_F(WriteFaults, NewConfigKeepsAPrivateFilesPermissions) {
+    const char* unixFiles = std::getenv("CORVANE_UNIX_FILES");
+    if (!unixFiles) GTEST_SKIP() << "no private files in CORVANE_UNIX_FILES";
+    const std::string folder = std::string(unixFiles) + "\\private";
+    ASSERT_TRUE(PutFileBytes(folder + "\\new", ""));
+    const std::string anyNewFile = SecurityOf(folder + "\\new");
+    ASSERT_TRUE(DeleteFileW(WidePath(folder + "\\new").c_str()));
+    for (const char* name : {"600.cfg", "640.cfg"}) {
+        SCOPED_TRACE(name);
+        const std::string path = folder + "\\" + name;
+        const std::string security = SecurityOf(path);
+        ASSERT_NE("", security);
+        ASSERT_NE(anyNewFile, security) << "the file's permissions are those of any new file";
+        Outcome outcome = Write(IDC_WRITE_NEW_CONFIG, path);
+        EXPECT_TRUE(outcome.Boxes.empty()) << outcome.Boxes[0].Text;
+        EXPECT_EQ(1u, outcome.Completions.size());
+        EXPECT_EQ(WrittenBlock, FileBytes(path));
+        EXPECT_EQ(security, SecurityOf(path));
+    }
+    std::vector<std::string> left = FolderEntries(folder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ((std::vector<std::string>{"600.cfg", "640.cfg"}), left) << "nothing left behind";
+}
+
+// --- names in every script --------------------------------------------------------------------
+
+// Typed into the save dialog as the player types them. The look-alike, the name the ANSI code
+// page would make of the chosen one, belongs to somebody else and keeps its bytes.
+TEST_F(WriteFaults, NamesInEveryScriptReachTheirOwnFile) {
+    const struct {
+        const char* Name;
+        int Button;
+        const char* Chosen;  // its folder is made first when it Opens
+        const char* LookAlike;
+        bool Existing;  // the chosen file holds Earlier
+        bool Opens;
+    } cases[] = {
+        {"add in a Polish folder", IDC_ADD_TO_CONFIG, "\u0141ukasz\\keep.cfg", "Lukasz\\keep.cfg",
+         true, true},
+        {"new config, Polish name", IDC_WRITE_NEW_CONFIG, "\u0142.cfg", "l.cfg", false, true},
+        {"new config over a Turkish name", IDC_WRITE_NEW_CONFIG, "\u011f\u0131\u015f.cfg",
+         "gis.cfg", true, true},
+        {"new config in a Cyrillic folder", IDC_WRITE_NEW_CONFIG,
+         "\u0414\u043c\u0438\u0442\u0440\u0438\u0439\\x.cfg", nullptr, false, true},
+        {"add in a Chinese folder", IDC_ADD_TO_CONFIG, "\u73a9\u5bb6\\x.cfg", nullptr, true, true},
+        {"new config beyond the basic plane", IDC_WRITE_NEW_CONFIG, "\U0001F3AE.cfg", nullptr,
+         false, true},
+        // The error shows the name as it was chosen.
+        {"add in a missing Greek folder", IDC_ADD_TO_CONFIG,
+         "\u03c0\u03b1\u03af\u03ba\u03c4\u03b7\u03c2\\x.cfg", nullptr, false, false},
+    };
+    int index = 0;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        const std::string base = Folder + "\\" + std::to_string(++index);
+        const std::string path = base + "\\" + test.Chosen;
+        const std::string lookAlike = test.LookAlike ? base + "\\" + test.LookAlike : "";
+        const auto makeFolderOf = [](const std::string& file) {
+            CreateDirectoryW(WidePath(file.substr(0, file.rfind('\\'))).c_str(), nullptr);
+        };
+        CreateDirectoryW(WidePath(base).c_str(), nullptr);
+        if (test.Opens) makeFolderOf(path);
+        if (test.LookAlike) makeFolderOf(lookAlike);
+        if (test.Existing) {
+            ASSERT_TRUE(PutFileBytes(path, Earlier));
+        }
+        if (test.LookAlike) {
+            ASSERT_TRUE(PutFileBytes(lookAlike, Earlier));
+        }
+
+        Outcome outcome = Write(test.Button, path);
+        EXPECT_EQ(path, outcome.Driver.NameBoxText);
+        EXPECT_FALSE(outcome.Driver.GaveUp) << "the save dialog did not take the name";
+        if (test.Opens) {
+            EXPECT_TRUE(outcome.Boxes.empty()) << outcome.Boxes[0].Text;
+            EXPECT_EQ(1u, outcome.Completions.size());
+            const bool kept = test.Existing && test.Button == IDC_ADD_TO_CONFIG;
+            EXPECT_EQ((kept ? Earlier : "") + WrittenBlock, FileBytes(path));
+        } else {
+            ASSERT_EQ(1u, outcome.Boxes.size());
+            EXPECT_EQ(std::string(CannotOpenText) + "\n\n" + path, outcome.Boxes[0].Text);
+            EXPECT_FALSE(PathExists(path));
+        }
+        if (test.LookAlike) {
+            EXPECT_EQ(Earlier, FileBytes(lookAlike));
+        }
+    }
 }
 
 }  // namespace
