@@ -34,7 +34,7 @@ add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest E
 
 add_executable(corvane_core_tests ${CORE_TEST_SOURCES})
 target_compile_options(corvane_core_tests PRIVATE ${CORVANE_WARNINGS})
-target_link_libraries(corvane_core_tests PRIVATE corvane_core gtest_main)
+target_link_libraries(corvane_core_tests PRIVATE corvane_core gtest_main advapi32)
 target_link_options(corvane_core_tests PRIVATE ${STATIC_RUNTIME})
 
 file(GLOB UI_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)

@@ -90,6 +90,52 @@ bool HasTheSecurityOf(HANDLE file, const WideName& target) {
     return length == descriptorLength(its) && std::memcmp(own, its, length) == 0;
 }
 
+// Under Wine a new file gets the Unix permissions of any new file, which would let others read
+// the kept old bytes of a config private to its owner. An access list that lets the owner alone
+// in makes the backup 0640 there; no descriptor gives 0600 under the usual umask.
+struct OwnerOnlySecurity {
+    SECURITY_ATTRIBUTES Attributes;
+    SECURITY_DESCRIPTOR Descriptor;
+    alignas(8) unsigned char User[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    alignas(8) unsigned char List[sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE];
+};
+
+// Null where it cannot be made: the backup then gets what any new file gets.
+SECURITY_ATTRIBUTES* OwnerOnly(OwnerOnlySecurity* security) {
+    using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+    using TokenInformation = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    using InitialiseDescriptor = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
+    using InitialiseList = BOOL(WINAPI*)(PACL, DWORD, DWORD);
+    using AllowAccess = BOOL(WINAPI*)(PACL, DWORD, DWORD, PSID);
+    using SetList = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
+    auto openToken = SecurityFunction<OpenToken>("OpenProcessToken");
+    auto tokenInformation = SecurityFunction<TokenInformation>("GetTokenInformation");
+    auto initialiseDescriptor =
+        SecurityFunction<InitialiseDescriptor>("InitializeSecurityDescriptor");
+    auto initialiseList = SecurityFunction<InitialiseList>("InitializeAcl");
+    auto allowAccess = SecurityFunction<AllowAccess>("AddAccessAllowedAce");
+    auto setList = SecurityFunction<SetList>("SetSecurityDescriptorDacl");
+    HANDLE token = nullptr;
+    if (!openToken || !tokenInformation || !initialiseDescriptor || !initialiseList ||
+        !allowAccess || !setList || !openToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return nullptr;
+    }
+    DWORD length = 0;
+    const bool known =
+        tokenInformation(token, TokenUser, security->User, sizeof security->User, &length);
+    CloseHandle(token);
+    PACL list = reinterpret_cast<PACL>(security->List);
+    if (!known || !initialiseDescriptor(&security->Descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !initialiseList(list, sizeof security->List, ACL_REVISION) ||
+        !allowAccess(list, ACL_REVISION, FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE,
+                     reinterpret_cast<TOKEN_USER*>(security->User)->User.Sid) ||
+        !setList(&security->Descriptor, TRUE, list, FALSE)) {
+        return nullptr;
+    }
+    security->Attributes = {sizeof security->Attributes, &security->Descriptor, FALSE};
+    return &security->Attributes;
+}
+
 // A stream of the C runtime on an open handle, which it then owns.
 std::FILE* StreamOf(HANDLE handle, const char* mode) {
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -146,9 +192,11 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
     WideName wideTemp, wideTarget;
     if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return TempRefused;
     const bool backup = use == TempForBackup;
+    OwnerOnlySecurity security;
     HANDLE handle =
         CreateFileW(wideTemp, backup ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE | READ_CONTROL,
-                    0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                    0, backup && RunsUnderWine() ? OwnerOnly(&security) : nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS) return TempTaken;

@@ -70,6 +70,33 @@ std::string SystemTemp() {
     return system_steps::SystemTempFolder(folder, sizeof folder) ? folder : "";
 }
 
+// A copy of a file's old bytes is for its owner: others may not read it.
+void ExpectPrivate(const char* path) {
+#ifdef _WIN32
+    unsigned char descriptor[4096];
+    DWORD needed = 0;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL list = nullptr;
+    ASSERT_TRUE(
+        GetFileSecurityA(path, DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed));
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && list);
+    unsigned char everyone[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof everyone;
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &size));
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* entry = nullptr;
+        ASSERT_TRUE(GetAce(list, i, reinterpret_cast<void**>(&entry)));
+        EXPECT_FALSE(entry->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                     EqualSid(&entry->SidStart, everyone))
+            << path << " lets everyone in";
+    }
+#else
+    struct stat status;
+    ASSERT_EQ(0, stat(path, &status));
+    EXPECT_EQ(0u, status.st_mode & 0007u) << path;
+#endif
+}
+
 }  // namespace
 
 TargetKind InspectTarget(const char* path) { return system_steps::InspectTarget(path); }
@@ -91,6 +118,7 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
     }
     const TempAnswer answer = system_steps::CreateTempFile(tempPath, target, use, file);
     if (answer == TempMade) OpenTemps.push_back(*file);
+    if (answer == TempMade && use == TempForBackup) ExpectPrivate(tempPath);
     return answer;
 }
 
