@@ -62,11 +62,14 @@ constexpr SECURITY_INFORMATION Security =
 
 // The security calls live in advapi32, loaded only when a write under Wine needs them, so that
 // the program's start does not pay for it.
+HMODULE SecurityLibrary;
+
 template <typename Function>
 Function SecurityFunction(const char* name) {
-    static HMODULE advapi = LoadLibraryW(L"advapi32.dll");
-    if (!advapi) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(advapi, name)));
+    if (!SecurityLibrary) SecurityLibrary = LoadLibraryW(L"advapi32.dll");
+    if (!SecurityLibrary) return nullptr;
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(SecurityLibrary, name)));
 }
 
 bool HasTheSecurityOf(HANDLE file, const WideName& target) {
