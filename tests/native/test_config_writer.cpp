@@ -671,17 +671,22 @@ TEST_F(ConfigWriterTest, FailureAfterAnyByteLeavesTheFolderAsItWas) {
         const char* mode;
         bool present;
         std::string written;  // the whole file after a write that succeeds
+        bool secondName;      // written where it is, its old bytes kept aside
     };
     const Case cases[] = {
-        {"w", false, block},
-        {"w", true, block},
-        {"a+", false, block},
-        {"a+", true, old + "\r\n" + block},
+        {"w", false, block, false},
+        {"w", true, block, false},
+        {"w", true, block, true},
+        {"a+", false, block, false},
+        {"a+", true, old + "\r\n" + block, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.mode) + (c.present ? " over an existing file" : " new file"));
+        SCOPED_TRACE(std::string(c.mode) + (c.present ? " over an existing file" : " new file") +
+                     (c.secondName ? " with a second name" : ""));
         fs::remove(path);
+        fs::remove(PathOf("second.cfg"));
         if (c.present) WriteBytes(path, old);
+        if (c.secondName) fs::create_hard_link(path, PathOf("second.cfg"));
         const auto before = FolderContents(dir_);
         // An append grows the old file; a new config is written to a file of its own first.
         const size_t start = std::strcmp(c.mode, "a+") == 0 && c.present ? old.size() : 0;
@@ -693,6 +698,7 @@ TEST_F(ConfigWriterTest, FailureAfterAnyByteLeavesTheFolderAsItWas) {
         ASSERT_EQ(ConfigWritten, WriteWithSizeLimit(*binds, path, c.mode, c.written.size()));
         auto after = before;
         after["binds.cfg"] = c.written;
+        if (c.secondName) after["second.cfg"] = c.written;
         EXPECT_EQ(after, FolderContents(dir_));
     }
     std::signal(SIGXFSZ, savedHandler);
