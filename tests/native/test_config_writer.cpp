@@ -137,12 +137,14 @@ std::FILE* OpenInPlace(const char* path, InPlaceMode mode) {
 bool CommitFile(std::FILE* file) { return system_steps::CommitFile(file); }
 
 bool CloseFile(std::FILE* file, bool commit) {
+    // With its descriptor closed underneath, the stream's own close fails.
     const auto temp = std::find(OpenTemps.begin(), OpenTemps.end(), file);
     const bool failing = temp != OpenTemps.end() ? Faults & FailTempClose
                                                  : Faults & FailClose && file == FirstInPlace;
     if (temp != OpenTemps.end()) OpenTemps.erase(temp);
-    if (file == FirstInPlace) FirstInPlace = nullptr;
-        // With its descriptor closed underneath, the stream's own close fails.
+    if (file == FirstInPlace) {
+        FirstInPlace = nullptr;
+    }
 #ifdef _WIN32
     if (failing) _close(_fileno(file));
 #else
