@@ -13,7 +13,9 @@ TargetKind InspectTarget(const char* path) {
     if (lstat(path, &link) != 0) return errno == ENOENT ? TargetAbsent : TargetInPlaceOnly;
     if (S_ISLNK(link.st_mode)) {
         struct stat target;
-        if (stat(path, &target) == 0 && !S_ISREG(target.st_mode)) return TargetDevice;
+        const bool device =
+            stat(path, &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode);
+        if (device) return TargetDevice;
         return TargetInPlaceOnly;
     }
     if (!S_ISREG(link.st_mode)) return S_ISDIR(link.st_mode) ? TargetInPlaceOnly : TargetDevice;
