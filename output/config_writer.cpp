@@ -200,7 +200,8 @@ bool KeepAside(std::FILE* file, const char* path, char (&backupPath)[TempPathSiz
 
 // Writes the backup's bytes over the file and ends it there.
 bool PutBack(std::FILE* backup, const char* path) {
-    std::FILE* file = Unbuffered(OpenInPlace(path, InPlaceRewrite));
+    bool created = false;
+    std::FILE* file = Unbuffered(OpenInPlace(path, InPlaceRewrite, &created));
     if (file == nullptr) return false;
     const bool ok = CopyAll(backup, file) && EndFileHere(file);
     return CloseFile(file, true) && ok;
@@ -208,9 +209,7 @@ bool PutBack(std::FILE* backup, const char* path) {
 
 // A new config in an existing file itself, which keeps its links, names and permissions. Its old
 // bytes are kept aside first; a file they cannot be kept for is not touched.
-WriteOutcome RewriteInPlace(const BindModel& binds, const char* path) {
-    std::FILE* file = Unbuffered(OpenInPlace(path, InPlaceRewrite));
-    if (file == nullptr) return ConfigOpenFailed;
+WriteOutcome RewriteInPlace(const BindModel& binds, const char* path, std::FILE* file) {
     char backupPath[TempPathSize];
     std::FILE* backup = nullptr;
     if (!KeepAside(file, path, backupPath, &backup)) {
@@ -226,19 +225,21 @@ WriteOutcome RewriteInPlace(const BindModel& binds, const char* path) {
     return ok ? ConfigWritten : restored ? ConfigWriteFailed : ConfigPartlyWritten;
 }
 
-// Writes in the file itself; a failure takes back what this write added, where it can.
-WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
-                          bool targetExists) {
-    if (!append && targetExists) return RewriteInPlace(binds, path);
+// Writes in the file itself; a failure takes back what this write added, where it can. A file
+// that this write made goes again, also where a link put it.
+WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append) {
+    bool created = false;
     // Binary streams with explicit carriage returns give the same bytes on every platform.
-    std::FILE* file = Unbuffered(OpenInPlace(path, append ? InPlaceAppend : InPlaceCreate));
+    std::FILE* file =
+        Unbuffered(OpenInPlace(path, append ? InPlaceAppend : InPlaceRewrite, &created));
     if (file == nullptr) return ConfigOpenFailed;
+    if (!append && !created) return RewriteInPlace(binds, path, file);
     uint64_t oldSize = 0;
     const bool canCutBack = append && OpenFileSize(file, &oldSize);
     bool ok = WriteBlock(file, binds, oldSize);
     ok = CloseFile(file, false) && ok;
     if (ok) return ConfigWritten;
-    if (!targetExists) return RemoveFile(path) ? ConfigWriteFailed : ConfigPartlyWritten;
+    if (created) return RemoveMadeFile(path) ? ConfigWriteFailed : ConfigPartlyWritten;
     return canCutBack && CutBack(path, oldSize) ? ConfigWriteFailed : ConfigPartlyWritten;
 }
 
@@ -251,13 +252,13 @@ WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool tar
     std::FILE* temp = nullptr;
     const TempAnswer made = CreateTempBeside(path, TempToReplace, tempPath, &temp);
     if (made == TempFailed) return ConfigWriteFailed;
-    if (made != TempMade) return WriteInPlace(binds, path, false, targetExists);
+    if (made != TempMade) return WriteInPlace(binds, path, false);
     bool ok = WriteBlock(Unbuffered(temp), binds, 0);
     ok = CloseFile(temp, true) && ok;
     const PlaceAnswer placed = ok ? ReplaceTarget(tempPath, path, targetExists) : PlaceFailed;
     if (placed == Placed) return ConfigWritten;
     RemoveFile(tempPath);
-    return placed == PlaceTaken ? WriteInPlace(binds, path, false, true) : ConfigWriteFailed;
+    return placed == PlaceTaken ? WriteInPlace(binds, path, false) : ConfigWriteFailed;
 }
 
 }  // namespace
@@ -278,12 +279,14 @@ WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const cha
 
     const TargetKind target = InspectTarget(path);
     // Windows' C runtime refuses a read-only file; the check keeps that where it would not. A
-    // device is no file to keep a config in, and what it takes cannot be taken back.
-    if (target == TargetReadOnly || target == TargetDevice) return ConfigOpenFailed;
-    const bool exists = target != TargetAbsent;
+    // device is no file to keep a config in, and what it takes cannot be taken back. A name the
+    // file system would change would make a file of another name.
+    if (target == TargetReadOnly || target == TargetDevice || target == TargetBadName) {
+        return ConfigOpenFailed;
+    }
     const WriteOutcome outcome = !append && (target == TargetAbsent || target == TargetPlainFile)
-                                     ? WriteByReplacing(binds, path, exists)
-                                     : WriteInPlace(binds, path, append, exists);
+                                     ? WriteByReplacing(binds, path, target == TargetPlainFile)
+                                     : WriteInPlace(binds, path, append);
     if (outcome == ConfigWritten && writtenLength) *writtenLength = ConfigWrittenLength(binds);
     return outcome;
 }

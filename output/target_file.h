@@ -16,7 +16,8 @@ enum TargetKind {
     TargetAbsent,
     TargetPlainFile,  // a disk file with one name: a complete new file may take its place
     TargetReadOnly,
-    TargetDevice,  // the name opens a device, not a disk file (nul.cfg on Windows 10)
+    TargetDevice,   // the name opens a device, not a disk file (nul.cfg on Windows 10)
+    TargetBadName,  // the file system cannot hold the name as it was given
     // A link, a file with more than one name, or a path that cannot be looked at: replacing it
     // would cut the tie, so it is written where it is.
     TargetInPlaceOnly,
@@ -46,13 +47,14 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
 bool SystemTempFolder(char* folder, size_t size);
 
 enum InPlaceMode {
-    InPlaceAppend,   // reading and appending, created when absent
-    InPlaceRewrite,  // reading and writing from the start, nothing cut; created when absent
-    InPlaceCreate,   // writing a new file, or an emptied one
+    InPlaceAppend,   // reading and appending
+    InPlaceRewrite,  // reading and writing from the start, nothing cut
 };
 
-// Opens the file itself. Null also when what opens is no disk file.
-std::FILE* OpenInPlace(const char* path, InPlaceMode mode);
+// Opens the file itself, making it where it is absent; through a link to a missing file, that is
+// where the link points. *created says whether this open made it. Null also when what opens is
+// no disk file.
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created);
 
 // Has the system put the stream's bytes on the disk.
 bool CommitFile(std::FILE* file);
@@ -74,6 +76,10 @@ enum PlaceAnswer {
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists);
 
 bool RemoveFile(const char* path);
+
+// Removes the file that path leads to, through any links, which stay: a file that a failed write
+// made in place goes again.
+bool RemoveMadeFile(const char* path);
 
 // The size of an open disk file; false for a device or when it cannot be told.
 bool OpenFileSize(std::FILE* file, uint64_t* size);

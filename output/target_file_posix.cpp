@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,15 +57,13 @@ bool SystemTempFolder(char* folder, size_t size) {
     return true;
 }
 
-std::FILE* OpenInPlace(const char* path, InPlaceMode mode) {
-    std::FILE* file = nullptr;
-    if (mode == InPlaceRewrite) {
-        const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        file = fd < 0 ? nullptr : fdopen(fd, "r+b");
-        if (fd >= 0 && !file) close(fd);
-    } else {
-        file = std::fopen(path, mode == InPlaceAppend ? "a+b" : "wb");
-    }
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created) {
+    const int flags = O_RDWR | O_CLOEXEC | (mode == InPlaceAppend ? O_APPEND : 0);
+    int fd = open(path, flags);
+    // Not O_EXCL: through a link to a missing file, the file is made where the link points.
+    *created = fd < 0 && errno == ENOENT && (fd = open(path, flags | O_CREAT, 0666)) >= 0;
+    std::FILE* file = fd < 0 ? nullptr : fdopen(fd, mode == InPlaceAppend ? "a+b" : "r+b");
+    if (fd >= 0 && !file) close(fd);
     struct stat status;
     if (file && (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode))) {
         std::fclose(file);
@@ -95,6 +94,11 @@ PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetE
 }
 
 bool RemoveFile(const char* path) { return unlink(path) == 0; }
+
+bool RemoveMadeFile(const char* path) {
+    char where[PATH_MAX];
+    return realpath(path, where) && unlink(where) == 0;
+}
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
     struct stat status;

@@ -19,10 +19,17 @@ bool Widen(const char* path, WideName& wide) {
     return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, WideSize) > 0;
 }
 
+bool RunsUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
 
+// Windows' file systems ignore case. Wine's Unix file systems do not: a link keep.cfg may point
+// to KEEP.cfg beside it, and then its final path differs from its name in case alone.
 bool SameName(const wchar_t* one, const wchar_t* other) {
-    return CompareStringOrdinal(one, -1, other, -1, TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(one, -1, other, -1, !RunsUnderWine()) == CSTR_EQUAL;
 }
 
 // Under Wine a Unix symbolic link looks like the file it points to, but its final path, which
@@ -52,11 +59,6 @@ bool IsWhereItsNameSays(HANDLE file, const wchar_t* full, const wchar_t* name) {
 // Windows' ReplaceFileW gives the new file the old one's security. Wine's gives it the new
 // file's own Unix permissions, so there a new file may only take the place of a file whose
 // security it already has.
-bool RunsUnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 constexpr SECURITY_INFORMATION Security =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
@@ -139,10 +141,26 @@ SECURITY_ATTRIBUTES* OwnerOnly(OwnerOnlySecurity* security) {
     return &security->Attributes;
 }
 
+// A Linux file name holds at most 255 bytes of UTF-8, where Windows takes 255 UTF-16 units. Wine
+// shortens a longer name without a word, and the shortened name may be another file's.
+bool HasNameTooLongForLinux(const wchar_t* full) {
+    constexpr int LinuxNameBytes = 255;
+    for (const wchar_t* name = full; *name;) {
+        int length = 0;
+        while (name[length] && name[length] != L'\\' && name[length] != L'/') ++length;
+        if (WideCharToMultiByte(CP_UTF8, 0, name, length, nullptr, 0, nullptr, nullptr) >
+            LinuxNameBytes) {
+            return true;
+        }
+        name += name[length] ? length + 1 : length;
+    }
+    return false;
+}
+
 // A stream of the C runtime on an open handle, which it then owns.
-std::FILE* StreamOf(HANDLE handle, const char* mode) {
+std::FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | flags);
     if (descriptor == -1) {
         CloseHandle(handle);
         return nullptr;
@@ -164,6 +182,7 @@ TargetKind InspectTarget(const char* path) {
     if (full[0] == L'\\' && full[1] == L'\\' && full[2] == L'.' && full[3] == L'\\') {
         return TargetDevice;
     }
+    if (RunsUnderWine() && HasNameTooLongForLinux(full)) return TargetBadName;
     // The path itself, not what a link or junction points to.
     HANDLE handle = CreateFileW(
         wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -211,7 +230,7 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
         DeleteFileW(wideTemp);
         return TempRefused;
     }
-    *file = StreamOf(handle, backup ? "w+b" : "wb");
+    *file = StreamOf(handle, 0, backup ? "w+b" : "wb");
     if (*file) return TempMade;
     DeleteFileW(wideTemp);
     return TempFailed;
@@ -225,18 +244,23 @@ bool SystemTempFolder(char* folder, size_t size) {
                                static_cast<int>(size), nullptr, nullptr) > 0;
 }
 
-std::FILE* OpenInPlace(const char* path, InPlaceMode mode) {
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created) {
     WideName wide;
+    *created = false;
     if (!Widen(path, wide)) return nullptr;
-    std::FILE* file = nullptr;
-    if (mode == InPlaceRewrite) {
-        file = StreamOf(
-            CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
-            "r+b");
-    } else {
-        file = _wfopen(wide, mode == InPlaceAppend ? L"a+b" : L"wb");
+    const auto open = [&wide](DWORD disposition) {
+        return CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE handle = open(OPEN_EXISTING);
+    // Through a link to a missing file, the file is made where the link points, and Wine then
+    // says it was there already: only the first open tells.
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        handle = open(OPEN_ALWAYS);
+        *created = handle != INVALID_HANDLE_VALUE;
     }
+    const bool append = mode == InPlaceAppend;
+    std::FILE* file = StreamOf(handle, append ? _O_APPEND : 0, append ? "a+b" : "r+b");
     if (file && GetFileType(HandleOf(file)) != FILE_TYPE_DISK) {
         std::fclose(file);
         return nullptr;
@@ -288,6 +312,18 @@ PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetE
 bool RemoveFile(const char* path) {
     WideName wide;
     return Widen(path, wide) && DeleteFileW(wide);
+}
+
+bool RemoveMadeFile(const char* path) {
+    WideName wide, final;
+    if (!Widen(path, wide)) return false;
+    HANDLE handle = CreateFileW(wide, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const DWORD length = GetFinalPathNameByHandleW(handle, final, WideSize, 0);
+    CloseHandle(handle);
+    return length > 0 && length < WideSize && DeleteFileW(final);
 }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {

@@ -126,10 +126,11 @@ bool SystemTempFolder(char* folder, size_t size) {
     return system_steps::SystemTempFolder(folder, size);
 }
 
-std::FILE* OpenInPlace(const char* path, InPlaceMode mode) {
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created) {
     if (Faults & FailPutBack && mode == InPlaceRewrite && InPlaceOpens > 0) return nullptr;
-    std::FILE* file = Faults & NoRead ? std::fopen(path, mode == InPlaceAppend ? "ab" : "wb")
-                                      : system_steps::OpenInPlace(path, mode);
+    *created = Faults & NoRead && !fs::exists(path);
+    std::FILE* file =
+        Faults & NoRead ? std::fopen(path, "ab") : system_steps::OpenInPlace(path, mode, created);
     if (file && InPlaceOpens++ == 0) FirstInPlace = file;
     return file;
 }
@@ -162,6 +163,8 @@ PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetE
 }
 
 bool RemoveFile(const char* path) { return system_steps::RemoveFile(path); }
+
+bool RemoveMadeFile(const char* path) { return system_steps::RemoveMadeFile(path); }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
     return system_steps::OpenFileSize(file, size);
@@ -368,19 +371,23 @@ TEST_F(ConfigWriterTest, WriteReplacesExistingFile) {
 }
 
 // A new config over a link or a file with two names goes into the file they share: replacing
-// the name would cut the tie. A link into a missing folder cannot be written through, and stays.
+// the name would cut the tie. A link into a missing folder cannot be written through, and stays;
+// through a link to a missing file, a failed write leaves no file.
 TEST_F(ConfigWriterTest, LinkedFilesAreWrittenWhereTheyAre) {
     auto binds = MakeBinds({"bind e \"+use\""});
-    enum Tie { SecondName, Symbolic, Dangling };
-    for (Tie tie : {SecondName, Symbolic, Dangling}) {
-        const char* name[] = {"second name", "symbolic link", "dangling link"};
+    enum Tie { SecondName, Symbolic, Dangling, ToNewFile };
+    for (Tie tie : {SecondName, Symbolic, Dangling, ToNewFile}) {
+        const char* name[] = {"second name", "symbolic link", "dangling link",
+                              "link to a new file"};
         SCOPED_TRACE(name[tie]);
         const fs::path shared = dir_ / (std::to_string(tie) + "_shared.cfg");
         const fs::path link = dir_ / (std::to_string(tie) + "_link.cfg");
-        if (tie != Dangling) WriteBytes(shared, "old");
+        if (tie == SecondName || tie == Symbolic) WriteBytes(shared, "old");
         std::error_code failed;
         if (tie == SecondName) fs::create_hard_link(shared, link, failed);
-        if (tie == Symbolic) fs::create_symlink(shared.filename(), link, failed);
+        if (tie == Symbolic || tie == ToNewFile) {
+            fs::create_symlink(shared.filename(), link, failed);
+        }
         if (tie == Dangling) fs::create_symlink(fs::path("missing") / "x.cfg", link, failed);
         if (failed) {
             std::printf("[ INFO     ] no %s here: %s\n", name[tie], failed.message().c_str());
@@ -388,10 +395,13 @@ TEST_F(ConfigWriterTest, LinkedFilesAreWrittenWhereTheyAre) {
         }
         const auto before = FolderContents(dir_);
         for (const char* mode : {"w", "a+"}) {
+            Faults = tie == ToNewFile ? unsigned{FailClose} : 0u;
+            InPlaceOpens = 0;
             const WriteOutcome outcome =
                 WriteConfigFile(*binds, link.string().c_str(), mode, nullptr);
-            if (tie == Dangling) {
-                EXPECT_EQ(ConfigOpenFailed, outcome) << mode;
+            Faults = 0;
+            if (tie == Dangling || tie == ToNewFile) {
+                EXPECT_EQ(tie == Dangling ? ConfigOpenFailed : ConfigWriteFailed, outcome) << mode;
                 EXPECT_EQ(before, FolderContents(dir_)) << mode;
             } else {
                 EXPECT_EQ(ConfigWritten, outcome) << mode;
@@ -399,7 +409,7 @@ TEST_F(ConfigWriterTest, LinkedFilesAreWrittenWhereTheyAre) {
         }
         // Replacing the name would have left the shared file as it was.
         const std::string block = kPreamble + "bind e \"+use\"\r\n";
-        if (tie != Dangling) {
+        if (tie == SecondName || tie == Symbolic) {
             EXPECT_EQ(ReadBytes(shared), block + block);
         }
         EXPECT_EQ(tie != SecondName, fs::is_symlink(link));

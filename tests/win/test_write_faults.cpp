@@ -136,6 +136,10 @@ enum class Place {
     Device,         // the device that fails every write for lack of space: never written
     Nested,         // a file under nested folders, the whole path Length characters long
     DanglingLink,   // a symbolic link, alone in its folder, into a folder that does not exist
+    CaseOnlyLink,   // keep.cfg, a symbolic link to KEEP.cfg beside it
+    // 90 Chinese characters and ".cfg": Windows takes the name, but it is 274 bytes of UTF-8, and
+    // a Linux file name holds 255
+    LongName,
 };
 
 struct FaultCase {
@@ -175,6 +179,15 @@ const FaultCase FaultCases[] = {
     {"new config on a device", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Device, 0, false,
      Result::CannotOpen},
     {"add on a device", IDC_ADD_TO_CONFIG, Choice::Typed, Place::Device, 0, false,
+     Result::CannotOpen},
+    // Written where the link points: a plain file in the link's place would cut it.
+    {"new config through a link differing in case alone", IDC_WRITE_NEW_CONFIG, Choice::Typed,
+     Place::CaseOnlyLink, 0, true, Result::Written},
+    {"add through a link differing in case alone", IDC_ADD_TO_CONFIG, Choice::Typed,
+     Place::CaseOnlyLink, 0, true, Result::Written},
+    {"new config, a name of 274 bytes", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::LongName, 0,
+     false, Result::CannotOpen},
+    {"add, a name of 274 bytes", IDC_ADD_TO_CONFIG, Choice::Typed, Place::LongName, 0, false,
      Result::CannotOpen},
     {"new config, 261 characters", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Nested, 261, false,
      Result::Written},
@@ -232,6 +245,18 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                 }
                 path = std::string(unixFiles) + "\\dangling\\dangling.cfg";
                 ASSERT_TRUE(NameIsTaken(path));
+                break;
+            case Place::CaseOnlyLink:
+                if (!unixFiles) {
+                    std::printf("[ INFO     ] %s: no link in CORVANE_UNIX_FILES\n", test.Name);
+                    continue;
+                }
+                path = std::string(unixFiles) + "\\case\\keep.cfg";
+                break;
+            case Place::LongName:
+                path = base + "\\";
+                for (int i = 0; i < 90; ++i) path += "\u73a9";
+                path += ".cfg";
                 break;
         }
         if (test.Existing) {
@@ -298,7 +323,13 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                 EXPECT_EQ(content, bytes);
             } else {
                 EXPECT_FALSE(exists) << "nothing may be created";
+                EXPECT_EQ(std::vector<std::string>{}, FolderEntries(base)) << "nor anything else";
             }
+        }
+        if (test.Where == Place::CaseOnlyLink) {
+            const std::string folder = path.substr(0, path.rfind('\\'));
+            EXPECT_EQ(FileBytes(path), FileBytes(folder + "\\KEEP.cfg")) << "the link was cut";
+            EXPECT_EQ(2u, FolderEntries(folder).size());
         }
         if (test.Where == Place::DanglingLink) {
             const std::string folder = path.substr(0, path.rfind('\\'));
@@ -330,7 +361,8 @@ uint64_t FreeBytes(const std::string& folder) {
 
 // On a small file system that is nearly full, with more binds than fit: the player's file keeps
 // every byte, also where it is written in place (a second name, or a link from another disk),
-// and a new name leaves no file behind, also beside the leftovers of writes that never ended.
+// and a new name leaves no file behind, also beside the leftovers of writes that never ended and
+// through a link from another disk.
 TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
     const char* disk = std::getenv("CORVANE_SMALL_DISK");
     ULARGE_INTEGER available = {}, total = {}, free = {};
@@ -367,14 +399,18 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
     const struct {
         const char* Name;
         int Button;
-        const char* File;
+        const char* File;  // on the disk; null: the link of that name in links
+        const char* Link;
     } cases[] = {
-        {"new config over the player's file", IDC_WRITE_NEW_CONFIG, "keep.cfg"},
-        {"new config over a file with a second name", IDC_WRITE_NEW_CONFIG, "second.cfg"},
-        {"new config through a link to the player's file", IDC_WRITE_NEW_CONFIG, nullptr},
-        {"add to the player's file", IDC_ADD_TO_CONFIG, "keep.cfg"},
-        {"new config on a new name", IDC_WRITE_NEW_CONFIG, "other.cfg"},
-        {"add on a new name", IDC_ADD_TO_CONFIG, "other.cfg"},
+        {"new config over the player's file", IDC_WRITE_NEW_CONFIG, "keep.cfg", nullptr},
+        {"new config over a file with a second name", IDC_WRITE_NEW_CONFIG, "second.cfg", nullptr},
+        {"new config through a link to the player's file", IDC_WRITE_NEW_CONFIG, nullptr,
+         "keep.cfg"},
+        {"add to the player's file", IDC_ADD_TO_CONFIG, "keep.cfg", nullptr},
+        {"new config on a new name", IDC_WRITE_NEW_CONFIG, "other.cfg", nullptr},
+        {"add on a new name", IDC_ADD_TO_CONFIG, "other.cfg", nullptr},
+        {"new config through a link to a new name", IDC_WRITE_NEW_CONFIG, nullptr, "new.cfg"},
+        {"add through a link to a new name", IDC_ADD_TO_CONFIG, nullptr, "new.cfg"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.Name);
@@ -382,7 +418,7 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
             std::printf("[ INFO     ] %s: no link in CORVANE_UNIX_FILES\n", test.Name);
             continue;
         }
-        const std::string path = test.File ? folder + "\\" + test.File : links + "\\keep.cfg";
+        const std::string path = test.File ? folder + "\\" + test.File : links + "\\" + test.Link;
         Outcome outcome = Write(test.Button, path);
         EXPECT_TRUE(outcome.Driver.Seen && !outcome.Driver.GaveUp)
             << "the save dialog took no path";
@@ -392,7 +428,9 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
         EXPECT_TRUE(outcome.Completions.empty()) << "a failed write reported as done";
         EXPECT_EQ(before, FolderContents(folder));
         if (!test.File) {
+            // Wine lists no link that points nowhere.
             EXPECT_EQ(std::vector<std::string>{"keep.cfg"}, FolderEntries(links));
+            EXPECT_TRUE(NameIsTaken(links + "\\new.cfg")) << "the link is gone";
         }
     }
     for (const std::string& name : FolderEntries(folder))
