@@ -64,29 +64,30 @@ double WriteWithPlainLoop(const BindModel& binds, const char* path) {
 }
 
 // The floor of a safe write: the finished bytes, already in memory, handed to a new file beside
-// the target in one call, put on the disk and moved over the existing target in one step. With a
-// smaller piece, the same in write calls of that size, as the writer's own buffer hands them over.
-double WriteBareSafe(const std::string& bytes, const char* tempPath, const char* path,
-                     size_t piece) {
+// the target in one call, put on the disk and moved over the existing target in one step: with
+// ReplaceFileA on Windows, and under Wine, whose ReplaceFileA takes three, with a rename.
+double WriteBareSafe(const std::string& bytes, const char* tempPath, const char* path) {
     Clock::time_point start = Clock::now();
     bool ok = true;
 #ifdef _WIN32
     HANDLE file = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    for (size_t at = 0; file != INVALID_HANDLE_VALUE && ok && at < bytes.size(); at += piece) {
-        DWORD size = static_cast<DWORD>(std::min(piece, bytes.size() - at)), written = 0;
-        ok = WriteFile(file, bytes.data() + at, size, &written, nullptr) && written == size;
-    }
-    ok = file != INVALID_HANDLE_VALUE && ok && FlushFileBuffers(file);
+    DWORD size = static_cast<DWORD>(bytes.size()), written = 0;
+    ok = file != INVALID_HANDLE_VALUE && WriteFile(file, bytes.data(), size, &written, nullptr) &&
+         written == size;
+    ok = ok && FlushFileBuffers(file);
     ok = file != INVALID_HANDLE_VALUE && CloseHandle(file) && ok;
-    ok = ok && ReplaceFileA(path, tempPath, nullptr, 0, nullptr, nullptr);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
+        ok = ok && MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    } else {
+        ok = ok && ReplaceFileA(path, tempPath, nullptr, 0, nullptr, nullptr);
+    }
 #else
     int file = open(tempPath, O_WRONLY | O_CREAT | O_EXCL, 0644);
-    for (size_t at = 0; file != -1 && ok && at < bytes.size(); at += piece) {
-        size_t size = std::min(piece, bytes.size() - at);
-        ok = write(file, bytes.data() + at, size) == static_cast<ssize_t>(size);
-    }
-    ok = file != -1 && ok && fsync(file) == 0;
+    ok =
+        file != -1 && write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    ok = ok && fsync(file) == 0;
     ok = file != -1 && close(file) == 0 && ok;
     ok = ok && rename(tempPath, path) == 0;
 #endif
@@ -94,28 +95,39 @@ double WriteBareSafe(const std::string& bytes, const char* tempPath, const char*
     return Seconds(start);
 }
 
-// The same bytes through the writer's own file steps and a C stream, without the formatting.
-double WriteThroughStream(const std::string& bytes, const char* tempPath, const char* path) {
-    Clock::time_point start = Clock::now();
-    std::FILE* file = nullptr;
-    bool ok = CreateTempFile(tempPath, path, TempToReplace, &file) == TempMade;
-    if (ok) {
-        std::setvbuf(file, nullptr, _IONBF, 0);
-        for (size_t at = 0; ok && at < bytes.size(); at += 8192) {
-            size_t size = std::min<size_t>(8192, bytes.size() - at);
-            ok = std::fwrite(bytes.data() + at, 1, size, file) == size;
-        }
-        ok = CloseFile(file, true) && ok;
-        ok = ok && ReplaceTarget(tempPath, path, true) == Placed;
-    }
-    if (!ok) std::perror("write through a stream");
-    return Seconds(start);
-}
+// A real write of the list, step by step, through the writer's own steps in the order it takes
+// them for a plain file that exists: the bytes made in memory, the look at the target, the temp
+// file beside it (under Wine with the comparison of its security with the target's), the bytes
+// handed to it, the commit, and the replace.
+enum Step { Format, Inspect, Temp, Hand, Commit, Replace, StepCount };
+const char* const StepNames[StepCount] = {
+    "format_in_memory", "inspect_target", "temp_file", "hand_over", "commit", "replace",
+};
 
-double InspectOnce(const char* path) {
+char StepBytes[MaxConfigBytes];
+
+void WriteInSteps(const BindModel& binds, const char* tempPath, const char* path,
+                  std::vector<double> (&times)[StepCount]) {
     Clock::time_point start = Clock::now();
-    if (InspectTarget(path) != TargetPlainFile) std::fprintf(stderr, "not a plain file\n");
-    return Seconds(start);
+    const auto step = [&](Step done) {
+        times[done].push_back(Seconds(start));
+        start = Clock::now();
+    };
+    const size_t size = FormatConfig(binds, false, StepBytes);
+    step(Format);
+    bool ok = InspectTarget(path) == TargetPlainFile;
+    step(Inspect);
+    std::FILE* file = nullptr;
+    ok = ok && CreateTempFile(tempPath, path, TempToReplace, &file) == TempMade;
+    if (file) std::setvbuf(file, nullptr, _IONBF, 0);
+    step(Temp);
+    ok = ok && std::fwrite(StepBytes, 1, size, file) == size;
+    step(Hand);
+    ok = file && CloseFile(file, true) && ok;
+    step(Commit);
+    ok = ok && ReplaceTarget(tempPath, path, true) == Placed;
+    step(Replace);
+    if (!ok) std::perror("write in steps");
 }
 
 template <typename Operation>
@@ -141,25 +153,40 @@ int main(int argc, char** argv) {
     const std::string bytes{std::istreambuf_iterator<char>(written), {}};
     written.close();
     const std::string tempPath = folder + "/corvane_bench.tmp";
+    const std::string ownTempPath = folder + "/.corvane-0.tmp";
+    const std::string plainPath = folder + "/corvane_plain.cfg";
 
     const int rounds = 101;
-    std::vector<double> corvane, bare, pieces, stream, inspect, plain;
+    std::vector<double> corvane, bare, plain, steps[StepCount];
+    // The three take turns in an order that moves on every round, so that none always comes after
+    // the same one.
     for (int round = 0; round < rounds; ++round) {
-        corvane.push_back(WriteWithCorvane(*binds, path.c_str()));
-        bare.push_back(WriteBareSafe(bytes, tempPath.c_str(), path.c_str(), bytes.size()));
-        // Where the difference goes: the writer's look at the target, and its 8 KiB pieces.
-        pieces.push_back(WriteBareSafe(bytes, tempPath.c_str(), path.c_str(), 8192));
-        stream.push_back(WriteThroughStream(bytes, tempPath.c_str(), path.c_str()));
-        inspect.push_back(InspectOnce(path.c_str()));
-        plain.push_back(WriteWithPlainLoop(*binds, path.c_str()));
+        for (int turn = 0; turn < 3; ++turn) {
+            switch ((round + turn) % 3) {
+                case 0:
+                    corvane.push_back(WriteWithCorvane(*binds, path.c_str()));
+                    break;
+                case 1:
+                    bare.push_back(WriteBareSafe(bytes, tempPath.c_str(), path.c_str()));
+                    break;
+                default:
+                    WriteInSteps(*binds, ownTempPath.c_str(), path.c_str(), steps);
+            }
+        }
+    }
+    // Apart, to a file of its own: the loop leaves its bytes uncommitted, and the next commit
+    // would pay for putting them on the disk.
+    for (int round = 0; round < rounds; ++round) {
+        plain.push_back(WriteWithPlainLoop(*binds, plainPath.c_str()));
     }
     std::remove(path.c_str());
+    std::remove(plainPath.c_str());
     std::printf("write_1024_binds_ms %.3f ms\n", Median(corvane) * 1e3);
     std::printf("bare_safe_write_ms %.3f ms\n", Median(bare) * 1e3);
     std::printf("safe_write_ratio %.2f x\n", Median(corvane) / Median(bare));
-    std::printf("bare_safe_write_8k_pieces_ms %.3f ms\n", Median(pieces) * 1e3);
-    std::printf("stream_safe_write_ms %.3f ms\n", Median(stream) * 1e3);
-    std::printf("inspect_target_ms %.3f ms\n", Median(inspect) * 1e3);
+    for (int step = 0; step < StepCount; ++step) {
+        std::printf("step_%s_ms %.3f ms\n", StepNames[step], Median(steps[step]) * 1e3);
+    }
     std::printf("written_bytes %zu B\n", bytes.size());
     std::printf("plain_print_loop_ms %.3f ms\n", Median(plain) * 1e3);
     std::printf("write_ratio %.2f x\n", Median(corvane) / Median(plain));

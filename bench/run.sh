@@ -45,11 +45,13 @@ for where in wine native; do
     row "write 1024 binds ($where, median of 101)" "$(value "$tmp/$where" write_1024_binds_ms)" ""
     row "bare safe write, same bytes ($where)" "$(value "$tmp/$where" bare_safe_write_ms)" ""
     row "write ratio against it ($where)" "$(value "$tmp/$where" safe_write_ratio)" "$target"
-    row "  the same in 8 KiB write calls ($where)" \
-        "$(value "$tmp/$where" bare_safe_write_8k_pieces_ms)" ""
-    row "  through the writer's own file steps ($where)" \
-        "$(value "$tmp/$where" stream_safe_write_ms)" ""
-    row "  looking at the target alone ($where)" "$(value "$tmp/$where" inspect_target_ms)" ""
+    row "  1. the bytes made in memory ($where)" "$(value "$tmp/$where" step_format_in_memory_ms)" ""
+    row "  2. the look at the target ($where)" "$(value "$tmp/$where" step_inspect_target_ms)" ""
+    row "  3. the temp file, its security compared ($where)" \
+        "$(value "$tmp/$where" step_temp_file_ms)" ""
+    row "  4. the bytes handed to it ($where)" "$(value "$tmp/$where" step_hand_over_ms)" ""
+    row "  5. the commit ($where)" "$(value "$tmp/$where" step_commit_ms)" ""
+    row "  6. the replace ($where)" "$(value "$tmp/$where" step_replace_ms)" ""
     row "plain print loop, same lines ($where)" "$(value "$tmp/$where" plain_print_loop_ms)" ""
     row "write ratio against that ($where)" "$(value "$tmp/$where" write_ratio)" ""
 done

@@ -1,5 +1,7 @@
 #include "config_writer.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -32,60 +34,61 @@ int32_t SlotsToWrite(const BindModel& binds) {
     return binds.BindCount > MaxBinds ? MaxBinds : binds.BindCount;
 }
 
+// Searches run eight bytes at a time: the C runtime's own searches go byte by byte under Wine,
+// and they were most of the time a write took to make its bytes.
+constexpr uint64_t Ones = 0x0101010101010101u, Tops = Ones * 0x80;
+
+// Whether one of the eight bytes is zero.
+bool HoldsZero(uint64_t eight) { return ((eight - Ones) & ~eight & Tops) != 0; }
+
 size_t SlotLength(const BindSlot& slot) {
-    const void* end = std::memchr(slot.Text, '\0', BindSlotSize);
-    return end ? static_cast<size_t>(static_cast<const char*>(end) - slot.Text) : BindSlotSize;
+    static_assert(BindSlotSize % 8 == 0, "a slot is whole words");
+    size_t length = 0;
+    for (uint64_t eight; length < BindSlotSize; length += 8) {
+        std::memcpy(&eight, slot.Text + length, 8);
+        if (HoldsZero(eight)) break;
+    }
+    while (length < BindSlotSize && slot.Text[length] != '\0') ++length;
+    return length;
 }
 
-// Collects the file's bytes with every line feed stored as carriage return and line feed, the way
-// a Windows text-mode stream would, and hands them to the file in large chunks. Remembers the
-// first failure; later output is dropped.
-class LineSink {
-public:
-    explicit LineSink(std::FILE* file) : file_(file) {}
-
-    void Put(const char* text, size_t length) {
-        while (length > 0) {
-            const void* found = std::memchr(text, '\n', length);
-            size_t run =
-                found ? static_cast<size_t>(static_cast<const char*>(found) - text) : length;
-            Copy(text, run);
-            text += run;
-            length -= run;
-            if (found) {
-                Copy("\r\n", 2);
-                ++text;
-                --length;
-            }
+// Stores every line feed as carriage return and line feed, the way a Windows text-mode stream
+// would.
+char* PutText(char* out, const char* text, size_t length) {
+    constexpr uint64_t LineFeeds = Ones * '\n';
+    size_t i = 0;
+    while (i < length) {
+        uint64_t eight = 0;
+        const bool whole = length - i >= 8;
+        if (whole) std::memcpy(&eight, text + i, 8);
+        if (whole && !HoldsZero(eight ^ LineFeeds)) {
+            std::memcpy(out, &eight, 8);
+            out += 8;
+            i += 8;
+            continue;
+        }
+        // Byte by byte up to the line feed among these eight, and that one too.
+        for (const size_t end = whole ? i + 8 : length; i < end;) {
+            const char c = text[i++];
+            if (c == '\n') *out++ = '\r';
+            *out++ = c;
+            if (c == '\n') break;
         }
     }
-    void Put(const char* text) { Put(text, std::strlen(text)); }
-    void LineBreak() { Put("\n", 1); }
+    return out;
+}
 
-    void Flush() {
-        if (ok_ && std::fwrite(buffer_, 1, used_, file_) != used_) ok_ = false;
-        used_ = 0;
-    }
-    bool Ok() const { return ok_; }
+char* PutLineBreak(char* out) {
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}
 
-private:
-    void Copy(const char* bytes, size_t count) {
-        while (count > 0) {
-            if (used_ == sizeof(buffer_)) Flush();
-            size_t room = sizeof(buffer_) - used_;
-            size_t part = count < room ? count : room;
-            std::memcpy(buffer_ + used_, bytes, part);
-            used_ += part;
-            bytes += part;
-            count -= part;
-        }
-    }
+// The header and general section with their four breaks.
+static_assert(sizeof ConfigHeader + sizeof GeneralSection + 4 <= 512, "room for the fixed texts");
 
-    char buffer_[8192];
-    std::FILE* file_;
-    size_t used_ = 0;
-    bool ok_ = true;
-};
+// One write's bytes, made whole before the file is touched: the program writes one file at a time.
+char ConfigBytes[MaxConfigBytes];
 
 // Appending after a last line that has no break would glue the header onto it. A file of
 // oldSize 0 (new, empty, or a device) has no last line.
@@ -97,33 +100,21 @@ bool EndsWithoutLineBreak(std::FILE* file, uint64_t oldSize, bool* failed) {
     return last != '\n';
 }
 
-// Streams are unbuffered: LineSink already buffers, and a second buffer would only copy the bytes
-// again. This must come before any other use of the stream.
+// Streams are unbuffered: the bytes are made whole in memory first, and a buffer would only copy
+// them again. This must come before any other use of the stream.
 std::FILE* Unbuffered(std::FILE* file) {
     if (file) std::setvbuf(file, nullptr, _IONBF, 0);
     return file;
 }
 
-// Header, general section and every slot, after a line break when the oldSize bytes already in
-// the file end without one. False when any of it could not be handed to the file.
+// The whole block in one call, after a line break when the oldSize bytes already in the file end
+// without one. False when any of it could not be handed to the file.
 bool WriteBlock(std::FILE* file, const BindModel& binds, uint64_t oldSize) {
-    LineSink sink(file);
     bool failed = false;
-    if (EndsWithoutLineBreak(file, oldSize, &failed)) sink.LineBreak();
+    const bool lineBreakFirst = EndsWithoutLineBreak(file, oldSize, &failed);
     if (failed) return false;
-    sink.Put(ConfigHeader);
-    sink.LineBreak();
-    sink.LineBreak();
-    sink.LineBreak();
-    sink.Put(GeneralSection);
-    sink.LineBreak();
-    const int32_t count = SlotsToWrite(binds);
-    for (int32_t i = 0; i < count; ++i) {
-        sink.Put(binds.Slots[i].Text, SlotLength(binds.Slots[i]));
-        sink.LineBreak();
-    }
-    sink.Flush();
-    return sink.Ok();
+    const size_t size = FormatConfig(binds, lineBreakFirst, ConfigBytes);
+    return std::fwrite(ConfigBytes, 1, size, file) == size;
 }
 
 // Every byte from the start of one stream to the end of the other.
@@ -262,6 +253,19 @@ WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool tar
 }
 
 }  // namespace
+
+size_t FormatConfig(const BindModel& binds, bool lineBreakFirst, char (&bytes)[MaxConfigBytes]) {
+    char* out = bytes;
+    if (lineBreakFirst) out = PutLineBreak(out);
+    out = PutText(out, ConfigHeader, sizeof ConfigHeader - 1);
+    out = PutLineBreak(PutLineBreak(PutLineBreak(out)));
+    out = PutLineBreak(PutText(out, GeneralSection, sizeof GeneralSection - 1));
+    const int32_t count = SlotsToWrite(binds);
+    for (int32_t i = 0; i < count; ++i) {
+        out = PutLineBreak(PutText(out, binds.Slots[i].Text, SlotLength(binds.Slots[i])));
+    }
+    return static_cast<size_t>(out - bytes);
+}
 
 int32_t ConfigWrittenLength(const BindModel& binds) {
     size_t length = std::strlen(ConfigHeader) + std::strlen(GeneralSection);

@@ -21,6 +21,15 @@ enum WriteOutcome {
     ConfigPartlyWritten,  // the write failed part-way and the file's old bytes could not go back
 };
 
+// The most bytes one write hands to the file: a line break first, then the fixed texts in the
+// room of 512 characters, and every slot's whole storage and its break, each character stored as
+// at most two bytes.
+constexpr size_t MaxConfigBytes = 2 * (1 + 512 + MaxBinds * (BindSlotSize + 1));
+
+// Puts the bytes of one write into bytes, after a line break when lineBreakFirst is set, and
+// returns how many they are.
+size_t FormatConfig(const BindModel& binds, bool lineBreakFirst, char (&bytes)[MaxConfigBytes]);
+
 // The characters this write hands over as the game counts them: header, general section and the
 // texts of slots 0 to BindCount - 1, their inner line feeds one each, appended breaks not at all.
 int32_t ConfigWrittenLength(const BindModel& binds);

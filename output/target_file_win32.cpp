@@ -19,9 +19,15 @@ bool Widen(const char* path, WideName& wide) {
     return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, WideSize) > 0;
 }
 
+// Asked once: the look-up costs more than some of the file calls it decides on.
+enum WineAnswer { WineUnknown, WineAbsent, WinePresent } Wine;
+
 bool RunsUnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+    if (Wine == WineUnknown) {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        Wine = ntdll && GetProcAddress(ntdll, "wine_get_version") ? WinePresent : WineAbsent;
+    }
+    return Wine == WinePresent;
 }
 
 HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
@@ -291,8 +297,16 @@ static bool IsTaken(DWORD error) {
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
     WideName wideTemp, wideTarget;
     if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return PlaceFailed;
-    // ReplaceFileW keeps the target's attributes, security and creation time.
     if (targetExists) {
+        // Windows' ReplaceFileW keeps the target's attributes, security and creation time. Wine's
+        // keeps none of them, and takes three steps: the target is moved away and removed before
+        // the new file moves in, so that a failure there would lose it. A rename is one step.
+        if (RunsUnderWine()) {
+            return MoveFileExW(wideTemp, wideTarget,
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                       ? Placed
+                       : PlaceFailed;
+        }
         return ReplaceFileW(wideTarget, wideTemp, nullptr, 0, nullptr, nullptr) ? Placed
                                                                                 : PlaceFailed;
     }

@@ -310,27 +310,31 @@ TEST_F(ConfigWriterTest, OnlySlotsBelowCountAreWritten) {
     EXPECT_EQ(written, kPreambleLength + 14);
 }
 
-TEST_F(ConfigWriterTest, FullListOfLineFeedsCrossesEveryChunkBoundary) {
-    // Every byte a line feed: each one doubles in the file, so pairs land on any buffer edge.
+TEST_F(ConfigWriterTest, LineFeedsAtEveryOffsetOfAFullListArePaired) {
+    // Texts of every length with a line feed every k-th byte, k from 1 to 11, or none, so that
+    // line feeds and text ends land on every offset of the writer's eight-byte steps. Slot 0
+    // fills its storage and has no terminating zero.
     static BindModel binds;
     std::memset(&binds, 0, sizeof binds);
     binds.BindCount = MaxBinds;
     std::string expected = kPreamble;
+    int32_t characters = kPreambleLength;
     for (int i = 0; i < MaxBinds; ++i) {
-        const int length = (i * 37) % BindSlotSize;
-        std::memset(binds.Slots[i].Text, i % 2 ? '\n' : 'x', length);
-        expected += std::string(static_cast<size_t>(length), 'x');
-        if (i % 2) {
-            expected.resize(expected.size() - length);
-            for (int k = 0; k < length; ++k) expected += "\r\n";
+        const int length = i == 0 ? BindSlotSize : (i * 37) % BindSlotSize;
+        const int every = 1 + i % 12;
+        for (int k = 0; k < length; ++k) {
+            const bool lineFeed = every < 12 && (k + 1) % every == 0;
+            binds.Slots[i].Text[k] = lineFeed ? '\n' : 'x';
+            expected += lineFeed ? "\r\n" : "x";
         }
         expected += "\r\n";
+        characters += length;
     }
     const std::string path = PathOf("full.cfg");
     int32_t written = 0;
     ASSERT_EQ(WriteConfigFile(binds, path.c_str(), "w", &written), ConfigWritten);
     EXPECT_EQ(ReadBytes(path), expected);
-    EXPECT_EQ(written, ConfigWrittenLength(binds));
+    EXPECT_EQ(written, characters);
 }
 
 TEST_F(ConfigWriterTest, WriteReplacesExistingFile) {
