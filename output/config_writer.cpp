@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "target_file.h"
 
 const char ConfigHeader[] =
@@ -34,46 +38,49 @@ int32_t SlotsToWrite(const BindModel& binds) {
     return binds.BindCount > MaxBinds ? MaxBinds : binds.BindCount;
 }
 
-// Searches run eight bytes at a time: the C runtime's own searches go byte by byte under Wine,
-// and they were most of the time a write took to make its bytes.
-constexpr uint64_t Ones = 0x0101010101010101u, Tops = Ones * 0x80;
+// Slots are searched sixteen bytes at a time, with SSE2 where the processor has it: the C
+// runtime's own searches go byte by byte under Wine, and they were most of the time a write took
+// to make its bytes.
+constexpr unsigned Block = 16;
+static_assert(BindSlotSize % Block == 0, "a slot is whole blocks");
 
-// Whether one of the eight bytes is zero.
-bool HoldsZero(uint64_t eight) { return ((eight - Ones) & ~eight & Tops) != 0; }
+// Where the zeros and the line feeds are among the sixteen bytes at block: bit n for byte n.
+struct BlockMarks {
+    unsigned Zeros;
+    unsigned LineFeeds;
+};
+
+BlockMarks MarksOf(const char* block) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    return {static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()))),
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))))};
+#else
+    BlockMarks marks = {0, 0};
+    for (unsigned n = 0; n < Block; ++n) {
+        marks.Zeros |= static_cast<unsigned>(block[n] == '\0') << n;
+        marks.LineFeeds |= static_cast<unsigned>(block[n] == '\n') << n;
+    }
+    return marks;
+#endif
+}
+
+unsigned LowestBit(unsigned bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
 
 size_t SlotLength(const BindSlot& slot) {
-    static_assert(BindSlotSize % 8 == 0, "a slot is whole words");
-    size_t length = 0;
-    for (uint64_t eight; length < BindSlotSize; length += 8) {
-        std::memcpy(&eight, slot.Text + length, 8);
-        if (HoldsZero(eight)) break;
+    for (size_t at = 0; at < BindSlotSize; at += Block) {
+        const unsigned zeros = MarksOf(slot.Text + at).Zeros;
+        if (zeros) return at + LowestBit(zeros);
     }
-    while (length < BindSlotSize && slot.Text[length] != '\0') ++length;
-    return length;
+    return BindSlotSize;
 }
 
 // Stores every line feed as carriage return and line feed, the way a Windows text-mode stream
 // would.
 char* PutText(char* out, const char* text, size_t length) {
-    constexpr uint64_t LineFeeds = Ones * '\n';
-    size_t i = 0;
-    while (i < length) {
-        uint64_t eight = 0;
-        const bool whole = length - i >= 8;
-        if (whole) std::memcpy(&eight, text + i, 8);
-        if (whole && !HoldsZero(eight ^ LineFeeds)) {
-            std::memcpy(out, &eight, 8);
-            out += 8;
-            i += 8;
-            continue;
-        }
-        // Byte by byte up to the line feed among these eight, and that one too.
-        for (const size_t end = whole ? i + 8 : length; i < end;) {
-            const char c = text[i++];
-            if (c == '\n') *out++ = '\r';
-            *out++ = c;
-            if (c == '\n') break;
-        }
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] == '\n') *out++ = '\r';
+        *out++ = text[i];
     }
     return out;
 }
@@ -81,6 +88,30 @@ char* PutText(char* out, const char* text, size_t length) {
 char* PutLineBreak(char* out) {
     *out++ = '\r';
     *out++ = '\n';
+    return out;
+}
+
+// A slot's text, as PutText stores it. Each piece is stored as a whole block and out moves on by
+// the piece's length alone: the buffer keeps a block's room past its end for that.
+char* PutSlot(char* out, const BindSlot& slot) {
+    for (size_t at = 0; at < BindSlotSize; at += Block) {
+        const BlockMarks marks = MarksOf(slot.Text + at);
+        const unsigned length = marks.Zeros ? LowestBit(marks.Zeros) : Block;
+        // A copy with a block of room after it, for the pieces after a line feed.
+        char block[2 * Block] = {};
+        std::memcpy(block, slot.Text + at, Block);
+        unsigned from = 0;
+        for (unsigned lineFeeds = marks.LineFeeds & ((1u << length) - 1); lineFeeds != 0;
+             lineFeeds &= lineFeeds - 1) {
+            const unsigned lineFeed = LowestBit(lineFeeds);
+            std::memcpy(out, block + from, Block);
+            out = PutLineBreak(out + (lineFeed - from));
+            from = lineFeed + 1;
+        }
+        std::memcpy(out, block + from, Block);
+        out += length - from;
+        if (marks.Zeros) break;
+    }
     return out;
 }
 
@@ -262,7 +293,7 @@ size_t FormatConfig(const BindModel& binds, bool lineBreakFirst, char (&bytes)[M
     out = PutLineBreak(PutText(out, GeneralSection, sizeof GeneralSection - 1));
     const int32_t count = SlotsToWrite(binds);
     for (int32_t i = 0; i < count; ++i) {
-        out = PutLineBreak(PutText(out, binds.Slots[i].Text, SlotLength(binds.Slots[i])));
+        out = PutLineBreak(PutSlot(out, binds.Slots[i]));
     }
     return static_cast<size_t>(out - bytes);
 }

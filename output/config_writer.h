@@ -21,10 +21,10 @@ enum WriteOutcome {
     ConfigPartlyWritten,  // the write failed part-way and the file's old bytes could not go back
 };
 
-// The most bytes one write hands to the file: a line break first, then the fixed texts in the
-// room of 512 characters, and every slot's whole storage and its break, each character stored as
-// at most two bytes.
-constexpr size_t MaxConfigBytes = 2 * (1 + 512 + MaxBinds * (BindSlotSize + 1));
+// Room for the most bytes one write hands to the file: a line break first, then the fixed texts in
+// the room of 512 characters, and every slot's whole storage and its break, each character stored
+// as at most two bytes; and 16 bytes more, as the slots are copied in blocks of that size.
+constexpr size_t MaxConfigBytes = 2 * (1 + 512 + MaxBinds * (BindSlotSize + 1)) + 16;
 
 // Puts the bytes of one write into bytes, after a line break when lineBreakFirst is set, and
 // returns how many they are.

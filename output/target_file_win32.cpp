@@ -80,20 +80,51 @@ Function SecurityFunction(const char* name) {
         reinterpret_cast<void*>(GetProcAddress(SecurityLibrary, name)));
 }
 
-bool HasTheSecurityOf(HANDLE file, const WideName& target) {
+// Under Wine the look at a plain target keeps its security, so that the new file that is to take
+// its place is compared without opening the target once more: every open is a call to Wine's
+// server, and one write's opens were most of what it cost above the bare write.
+struct KeptSecurity {
+    WideName Target;  // the full path it belongs to; empty when none is kept
+    alignas(8) unsigned char Descriptor[4096];
+} Kept;
+
+using ObjectSecurity = BOOL(WINAPI*)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD,
+                                     LPDWORD);
+
+void KeepSecurity(HANDLE target, const wchar_t* full) {
+    auto objectSecurity = SecurityFunction<ObjectSecurity>("GetKernelObjectSecurity");
+    DWORD length = 0;
+    if (objectSecurity &&
+        objectSecurity(target, Security, Kept.Descriptor, sizeof Kept.Descriptor, &length)) {
+        lstrcpynW(Kept.Target, full, WideSize);
+    }
+}
+
+// The target's security as kept by the look at it, else as the system reports it now.
+bool SecurityOfTarget(const WideName& target, unsigned char (&descriptor)[4096]) {
     using FileSecurity =
         BOOL(WINAPI*)(LPCWSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
-    using ObjectSecurity =
-        BOOL(WINAPI*)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
-    using DescriptorLength = DWORD(WINAPI*)(PSECURITY_DESCRIPTOR);
+    WideName full;
+    const DWORD fullLength = GetFullPathNameW(target, WideSize, full, nullptr);
+    if (Kept.Target[0] && fullLength > 0 && fullLength < WideSize &&
+        lstrcmpW(full, Kept.Target) == 0) {
+        std::memcpy(descriptor, Kept.Descriptor, sizeof descriptor);
+        return true;
+    }
     auto fileSecurity = SecurityFunction<FileSecurity>("GetFileSecurityW");
+    DWORD length = 0;
+    return fileSecurity && fileSecurity(target, Security, descriptor, sizeof descriptor, &length);
+}
+
+bool HasTheSecurityOf(HANDLE file, const WideName& target) {
+    using DescriptorLength = DWORD(WINAPI*)(PSECURITY_DESCRIPTOR);
     auto objectSecurity = SecurityFunction<ObjectSecurity>("GetKernelObjectSecurity");
     auto descriptorLength = SecurityFunction<DescriptorLength>("GetSecurityDescriptorLength");
-    if (!fileSecurity || !objectSecurity || !descriptorLength) return false;
+    if (!objectSecurity || !descriptorLength) return false;
 
     alignas(8) unsigned char own[4096], its[4096];
-    DWORD ownLength = 0, itsLength = 0;
-    if (!fileSecurity(target, Security, its, sizeof its, &itsLength)) {
+    DWORD ownLength = 0;
+    if (!SecurityOfTarget(target, its)) {
         return GetLastError() == ERROR_FILE_NOT_FOUND;  // nothing to keep
     }
     if (!objectSecurity(file, Security, own, sizeof own, &ownLength)) return false;
@@ -188,11 +219,20 @@ TargetKind InspectTarget(const char* path) {
     if (full[0] == L'\\' && full[1] == L'\\' && full[2] == L'.' && full[3] == L'\\') {
         return TargetDevice;
     }
-    if (RunsUnderWine() && HasNameTooLongForLinux(full)) return TargetBadName;
+    const bool wine = RunsUnderWine();
+    if (wine && HasNameTooLongForLinux(full)) return TargetBadName;
+    Kept.Target[0] = L'\0';
     // The path itself, not what a link or junction points to.
-    HANDLE handle = CreateFileW(
-        wide, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const auto open = [&wide](DWORD access) {
+        return CreateFileW(wide, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    HANDLE handle = open(wine ? FILE_READ_ATTRIBUTES | READ_CONTROL : FILE_READ_ATTRIBUTES);
+    const bool mayKeepSecurity = wine && handle != INVALID_HANDLE_VALUE;
+    if (wine && handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        handle = open(FILE_READ_ATTRIBUTES);
+    }
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TargetAbsent
@@ -211,6 +251,7 @@ TargetKind InspectTarget(const char* path) {
         GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) &&
         !(basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
         standard.NumberOfLinks == 1 && IsWhereItsNameSays(handle, full, name);
+    if (plain && mayKeepSecurity) KeepSecurity(handle, full);
     CloseHandle(handle);
     if (!plain) return TargetInPlaceOnly;
     return basic.FileAttributes & FILE_ATTRIBUTE_READONLY ? TargetReadOnly : TargetPlainFile;
