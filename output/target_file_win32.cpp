@@ -38,6 +38,17 @@ bool SameName(const wchar_t* one, const wchar_t* other) {
     return CompareStringOrdinal(one, -1, other, -1, !RunsUnderWine()) == CSTR_EQUAL;
 }
 
+// Where path leads, through every link on the way; 0 when that cannot be told.
+DWORD FinalPathOf(const wchar_t* path, WideName& final) {
+    HANDLE handle = CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    const DWORD length = GetFinalPathNameByHandleW(handle, final, WideSize, 0);
+    CloseHandle(handle);
+    return length < WideSize ? length : 0;
+}
+
 // Under Wine a Unix symbolic link looks like the file it points to, but its final path, which
 // Wine resolves, names that file. A file is where its name says when its final path is its full
 // path, or, where a folder on the way is a link, its folder's final path followed by its name.
@@ -50,12 +61,7 @@ bool IsWhereItsNameSays(HANDLE file, const wchar_t* full, const wchar_t* name) {
 
     WideName folderPath;
     lstrcpynW(folderPath, full, static_cast<int>(name - full) + 1);
-    HANDLE folder = CreateFileW(folderPath, FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return false;
-    const DWORD folderLength = GetFinalPathNameByHandleW(folder, folderFinal, WideSize, 0);
-    CloseHandle(folder);
+    const DWORD folderLength = FinalPathOf(folderPath, folderFinal);
     if (folderLength == 0 || folderLength + 1 + lstrlenW(name) >= WideSize) return false;
     if (folderFinal[folderLength - 1] != L'\\') lstrcatW(folderFinal, L"\\");
     lstrcatW(folderFinal, name);
@@ -371,14 +377,7 @@ bool RemoveFile(const char* path) {
 
 bool RemoveMadeFile(const char* path) {
     WideName wide, final;
-    if (!Widen(path, wide)) return false;
-    HANDLE handle = CreateFileW(wide, FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const DWORD length = GetFinalPathNameByHandleW(handle, final, WideSize, 0);
-    CloseHandle(handle);
-    return length > 0 && length < WideSize && DeleteFileW(final);
+    return Widen(path, wide) && FinalPathOf(wide, final) > 0 && DeleteFileW(final);
 }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
