@@ -514,6 +514,7 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
          ConfigWriteFailed, Old},
         {"in place, old bytes cannot go back", "w", true, RefuseTemp | FailClose | FailPutBack,
          ConfigPartlyWritten, NewWithOldCopy},
+        {"no temp file, new name: made in place", "w", false, RefuseTemp, ConfigWritten, New},
         {"no temp file, new name, close fails", "w", false, RefuseTemp | FailClose,
          ConfigWriteFailed, Absent},
         {"folder full", "w", true, FailTemp, ConfigWriteFailed, Old},
