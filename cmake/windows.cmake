@@ -52,6 +52,12 @@ add_test(NAME wine_session_stop
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh stop ${WINE_STATE})
 set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
 set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+# Made by the launcher as root: Wine's update would write through a link into Wine's own file,
+# so the prefix must hold copies (77: not root, not asked).
+add_test(NAME root_prefix_holds_no_links COMMAND sh -c
+    "[ \"$(id -u)\" = 0 ] || exit 77; k=\"$0/drive_c/windows/system32/kernel32.dll\"; [ -f \"$k\" ] && [ ! -h \"$k\" ] && [ -z \"$(find \"$0\" -lname '*/x86_64-windows/*' -print -quit)\" ]"
+    ${WINE_STATE}/prefix)
+set_tests_properties(root_prefix_holds_no_links PROPERTIES FIXTURES_REQUIRED wine SKIP_RETURN_CODE 77)
 
 # A small file system for the full-disk test, seen by the tests as the Windows path in
 # CORVANE_SMALL_DISK.
