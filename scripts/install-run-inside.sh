@@ -39,7 +39,12 @@ start_corvane() {
         sleep 0.02
     done
     took=$(seconds "$begin" "$EPOCHREALTIME")
-    [[ -n "$window" ]] || { cat /tmp/corvane.log; echo "the main window did not appear"; return 1; }
+    if [[ -z "$window" ]]; then
+        cat /tmp/corvane.log
+        echo "the main window did not appear in $took s; the prefix holds $(du -sh "$prefix" | cut -f1)"
+        for p in /proc/[0-9]*; do [[ -O $p ]] && echo "running: $(tr '\0' ' ' <"$p/cmdline")"; done
+        return 1
+    fi
     if [[ "${1:-}" == look ]]; then
         sleep 1 # let the controls paint
         xwd -silent -id "$window" >/tmp/main-window.xwd
