@@ -115,6 +115,7 @@ bool SecurityOfTarget(const WideName& target, unsigned char (&descriptor)[4096])
     if (Kept.Target[0] && fullLength > 0 && fullLength < WideSize &&
         lstrcmpW(full, Kept.Target) == 0) {
         std::memcpy(descriptor, Kept.Descriptor, sizeof descriptor);
+        Kept.Target[0] = L'\0';  // for this write alone: the next one looks again
         return true;
     }
     auto fileSecurity = SecurityFunction<FileSecurity>("GetFileSecurityW");
@@ -216,6 +217,7 @@ std::FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
 }  // namespace
 
 TargetKind InspectTarget(const char* path) {
+    Kept.Target[0] = L'\0';
     WideName wide, full;
     wchar_t* name = nullptr;
     if (!Widen(path, wide)) return TargetInPlaceOnly;
@@ -227,7 +229,6 @@ TargetKind InspectTarget(const char* path) {
     }
     const bool wine = RunsUnderWine();
     if (wine && HasNameTooLongForLinux(full)) return TargetBadName;
-    Kept.Target[0] = L'\0';
     // The path itself, not what a link or junction points to.
     const auto open = [&wide](DWORD access) {
         return CreateFileW(wide, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
