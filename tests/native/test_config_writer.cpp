@@ -312,15 +312,16 @@ TEST_F(ConfigWriterTest, OnlySlotsBelowCountAreWritten) {
 
 TEST_F(ConfigWriterTest, LineFeedsAtEveryOffsetOfAFullListArePaired) {
     // Texts of every length with a line feed every k-th byte, k from 1 to 11, or none, so that
-    // line feeds and text ends land on every offset of the writer's eight-byte steps. Slot 0
-    // fills its storage and has no terminating zero.
+    // line feeds and text ends land on every offset of the writer's sixteen-byte blocks. Slot 0
+    // fills its storage and has no terminating zero; the short text after it ends in the block
+    // that a search past slot 0's end would read.
     static BindModel binds;
     std::memset(&binds, 0, sizeof binds);
     binds.BindCount = MaxBinds;
     std::string expected = kPreamble;
     int32_t characters = kPreambleLength;
     for (int i = 0; i < MaxBinds; ++i) {
-        const int length = i == 0 ? BindSlotSize : (i * 37) % BindSlotSize;
+        const int length = i == 0 ? BindSlotSize : i == 1 ? 5 : (i * 37) % BindSlotSize;
         const int every = 1 + i % 12;
         for (int k = 0; k < length; ++k) {
             const bool lineFeed = every < 12 && (k + 1) % every == 0;
