@@ -20,7 +20,7 @@ endif()
 
 # Core figures without the sanitizers, which would swamp them.
 add_executable(corvane_bench bench/core_bench.cpp model/action_catalogue.cpp model/key_names.cpp
-    model/bind_list.cpp output/config_writer.cpp output/size_gauge.cpp output/target_file_posix.cpp)
+    model/bind_list.cpp output/config_writer.cpp output/temp_names.cpp output/size_gauge.cpp output/target_file_posix.cpp)
 target_include_directories(corvane_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(corvane_bench PRIVATE ${CORVANE_WARNINGS} -O2)
 

@@ -10,6 +10,7 @@
 #endif
 
 #include "target_file.h"
+#include "temp_names.h"
 
 const char ConfigHeader[] =
     "//This Config has been created by Corvane\n"
@@ -22,15 +23,6 @@ const char GeneralSection[] =
     "//Config Binds\n";
 
 namespace {
-
-// Temp names run from ".corvane-0.tmp" on; a folder holding more leftovers than this is beyond
-// any that writes which never ended could leave.
-constexpr unsigned TempNameCount = 65536;
-constexpr char TempPrefix[] = ".corvane-";
-constexpr char TempSuffix[] = ".tmp";
-constexpr size_t TempNameSize = sizeof TempPrefix - 1 + 5 + sizeof TempSuffix;  // 5 digits
-// Room for a temp name beside a target of the save dialog's longest path.
-constexpr size_t TempPathSize = PathBufferSize + TempNameSize;
 
 // Slots are read only up to the declared count and never past their own storage, so a count or
 // text that went wrong cannot send the writer beyond the table.
@@ -159,28 +151,6 @@ bool CopyAll(std::FILE* from, std::FILE* to) {
     return !std::ferror(from);
 }
 
-// Where the folder ends in a path: after its last separator.
-size_t FolderLength(const char* path) {
-    size_t length = std::strlen(path);
-#ifdef _WIN32
-    while (length > 0 && !std::strchr("\\/:", path[length - 1])) --length;
-#else
-    while (length > 0 && path[length - 1] != '/') --length;
-#endif
-    return length;
-}
-
-// Writes temp name number n at name. By hand: a printf would pull the C library's whole
-// formatter into the exe.
-void PutTempName(char* name, unsigned n) {
-    std::memcpy(name, TempPrefix, sizeof TempPrefix - 1);
-    char* digits = name + sizeof TempPrefix - 1;
-    unsigned width = 1;
-    for (unsigned rest = n; rest >= 10; rest /= 10) ++width;
-    for (unsigned k = width; k > 0; --k, n /= 10) digits[k - 1] = static_cast<char>('0' + n % 10);
-    std::memcpy(digits + width, TempSuffix, sizeof TempSuffix);
-}
-
 // A new file under the first free temp name in the folder, the first folderLength bytes of
 // folder. Leftovers of writes that never ended are stepped over and left alone.
 TempAnswer CreateTempIn(const char* folder, size_t folderLength, const char* target, TempUse use,
@@ -267,8 +237,9 @@ WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append)
 
 // The whole new file goes to a file of its own in the target's folder, which takes the target's
 // place only once every byte of it is on the disk. Where the folder takes no new file, or the
-// new file would not keep what the target has, the target is written in place; a new name that
-// turns out taken (a link that points nowhere) is written through, like any link.
+// new file would not keep what the target has, the target is written in place; so is a new name
+// that turns out taken (a link that points nowhere), and a target that another program holds
+// open but lets be written.
 WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool targetExists) {
     char tempPath[TempPathSize];
     std::FILE* temp = nullptr;
@@ -279,8 +250,10 @@ WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool tar
     ok = CloseFile(temp, true) && ok;
     const PlaceAnswer placed = ok ? ReplaceTarget(tempPath, path, targetExists) : PlaceFailed;
     if (placed == Placed) return ConfigWritten;
+    // The temp file may be the only complete copy left.
+    if (placed == PlaceLost) return ConfigPartlyWritten;
     RemoveFile(tempPath);
-    return placed == PlaceTaken ? WriteInPlace(binds, path, false) : ConfigWriteFailed;
+    return placed == PlaceInPlace ? WriteInPlace(binds, path, false) : ConfigWriteFailed;
 }
 
 }  // namespace

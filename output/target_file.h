@@ -4,6 +4,9 @@
 // with every error seen, and cutting an appended file back. One side for Windows, one for POSIX
 // systems; the tests put their own in front to make steps fail.
 //
+// On Windows, a step that another program's hold refuses is tried again for a moment; a write
+// starts with its look at the target, and waits about two seconds in all at most.
+//
 // Paths are UTF-8. The Windows side hands them to the system as wide names, so that a name
 // outside the ANSI code page reaches the file it names and no other.
 #pragma once
@@ -67,8 +70,14 @@ bool EndFileHere(std::FILE* file);
 
 enum PlaceAnswer {
     Placed,
-    PlaceTaken,  // a new name was taken after all: the temp file is still there
-    PlaceFailed,
+    // The file at the name is to be written where it is: a new name was taken after all, or
+    // another program holds the target open, letting it be written but not replaced. The temp
+    // file is still there.
+    PlaceInPlace,
+    PlaceFailed,  // the target is as it was, and the temp file still there
+    // Neither the target's old file nor the new one could go back under its name: both are kept
+    // under temp names.
+    PlaceLost,
 };
 
 // Puts the complete temp file in the target's place in one step. A name believed free is never

@@ -88,7 +88,7 @@ bool EndFileHere(std::FILE* file) {
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
     if (targetExists) return rename(tempPath, target) == 0 ? Placed : PlaceFailed;
     // A second name fails where the name is taken; rename would replace what took it.
-    if (link(tempPath, target) != 0) return errno == EEXIST ? PlaceTaken : PlaceFailed;
+    if (link(tempPath, target) != 0) return errno == EEXIST ? PlaceInPlace : PlaceFailed;
     unlink(tempPath);
     return Placed;
 }

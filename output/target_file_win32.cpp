@@ -5,44 +5,30 @@
 
 #include <cstring>
 
+#include "file_replace.h"
+#include "held_files.h"
 #include "target_file.h"
+#include "wide_names.h"
+#include "windows_calls.h"
 
 namespace {
 
-// Wide names for the longest UTF-8 path the writer makes: a UTF-8 text never has fewer bytes
-// than its UTF-16 form has units.
-constexpr int WideSize = 1600;
-using WideName = wchar_t[WideSize];
-
-// No character may turn into another on the way: text that is not UTF-8 is refused.
-bool Widen(const char* path, WideName& wide) {
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, WideSize) > 0;
-}
-
-// Asked once: the look-up costs more than some of the file calls it decides on.
-enum WineAnswer { WineUnknown, WineAbsent, WinePresent } Wine;
-
-bool RunsUnderWine() {
-    if (Wine == WineUnknown) {
-        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        Wine = ntdll && GetProcAddress(ntdll, "wine_get_version") ? WinePresent : WineAbsent;
-    }
-    return Wine == WinePresent;
-}
+bool RunsUnderWine() { return SystemCalls.UnderWine(); }
 
 HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
 
 // Windows' file systems ignore case. Wine's Unix file systems do not: a link keep.cfg may point
 // to KEEP.cfg beside it, and then its final path differs from its name in case alone.
-bool SameName(const wchar_t* one, const wchar_t* other) {
-    return CompareStringOrdinal(one, -1, other, -1, !RunsUnderWine()) == CSTR_EQUAL;
+// Lengths of -1 compare up to the terminating zero.
+bool SameName(const wchar_t* one, int oneLength, const wchar_t* other, int otherLength) {
+    return CompareStringOrdinal(one, oneLength, other, otherLength, !RunsUnderWine()) == CSTR_EQUAL;
 }
 
 // Where path leads, through every link on the way; 0 when that cannot be told.
 DWORD FinalPathOf(const wchar_t* path, WideName& final) {
-    HANDLE handle = CreateFileW(path, FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = SystemCalls.CreateFileW(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return 0;
     const DWORD length = GetFinalPathNameByHandleW(handle, final, WideSize, 0);
     CloseHandle(handle);
@@ -57,15 +43,18 @@ bool IsWhereItsNameSays(HANDLE file, const wchar_t* full, const wchar_t* name) {
     const DWORD fileLength = GetFinalPathNameByHandleW(file, fileFinal, WideSize, 0);
     if (fileLength == 0 || fileLength >= WideSize) return false;
     // The final path is in the \\?\ form.
-    if (fileLength > 4 && SameName(fileFinal + 4, full)) return true;
+    if (fileLength > 4 && SameName(fileFinal + 4, -1, full, -1)) return true;
 
     WideName folderPath;
     lstrcpynW(folderPath, full, static_cast<int>(name - full) + 1);
-    const DWORD folderLength = FinalPathOf(folderPath, folderFinal);
-    if (folderLength == 0 || folderLength + 1 + lstrlenW(name) >= WideSize) return false;
-    if (folderFinal[folderLength - 1] != L'\\') lstrcatW(folderFinal, L"\\");
-    lstrcatW(folderFinal, name);
-    return SameName(folderFinal, fileFinal);
+    DWORD folderLength = FinalPathOf(folderPath, folderFinal);
+    if (folderLength == 0) return false;
+    // Only a drive's root ends in a separator.
+    if (folderFinal[folderLength - 1] == L'\\') --folderLength;
+    return folderLength < fileLength && fileFinal[folderLength] == L'\\' &&
+           SameName(folderFinal, static_cast<int>(folderLength), fileFinal,
+                    static_cast<int>(folderLength)) &&
+           SameName(name, -1, fileFinal + folderLength + 1, -1);
 }
 
 // Windows' ReplaceFileW gives the new file the old one's security. Wine's gives it the new
@@ -217,6 +206,7 @@ std::FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
 }  // namespace
 
 TargetKind InspectTarget(const char* path) {
+    StartHoldWaits();
     Kept.Target[0] = L'\0';
     WideName wide, full;
     wchar_t* name = nullptr;
@@ -231,9 +221,9 @@ TargetKind InspectTarget(const char* path) {
     if (wine && HasNameTooLongForLinux(full)) return TargetBadName;
     // The path itself, not what a link or junction points to.
     const auto open = [&wide](DWORD access) {
-        return CreateFileW(wide, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        return SystemCalls.CreateFileW(
+            wide, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     };
     HANDLE handle = open(wine ? FILE_READ_ATTRIBUTES | READ_CONTROL : FILE_READ_ATTRIBUTES);
     const bool mayKeepSecurity = wine && handle != INVALID_HANDLE_VALUE;
@@ -269,10 +259,10 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
     if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return TempRefused;
     const bool backup = use == TempForBackup;
     OwnerOnlySecurity security;
-    HANDLE handle =
-        CreateFileW(wideTemp, backup ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE | READ_CONTROL,
-                    0, backup && RunsUnderWine() ? OwnerOnly(&security) : nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = SystemCalls.CreateFileW(
+        wideTemp, backup ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE | READ_CONTROL, 0,
+        backup && RunsUnderWine() ? OwnerOnly(&security) : nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS) return TempTaken;
@@ -281,18 +271,18 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
     }
     if (!backup && RunsUnderWine() && !HasTheSecurityOf(handle, wideTarget)) {
         CloseHandle(handle);
-        DeleteFileW(wideTemp);
+        SystemCalls.DeleteFileW(wideTemp);
         return TempRefused;
     }
     *file = StreamOf(handle, 0, backup ? "w+b" : "wb");
     if (*file) return TempMade;
-    DeleteFileW(wideTemp);
+    SystemCalls.DeleteFileW(wideTemp);
     return TempFailed;
 }
 
 bool SystemTempFolder(char* folder, size_t size) {
     wchar_t wide[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, wide);
+    const DWORD length = SystemCalls.GetTempPathW(MAX_PATH + 1, wide);
     return length > 0 && length <= MAX_PATH &&
            WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, folder,
                                static_cast<int>(size), nullptr, nullptr) > 0;
@@ -303,8 +293,8 @@ std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created) {
     *created = false;
     if (!Widen(path, wide)) return nullptr;
     const auto open = [&wide](DWORD disposition) {
-        return CreateFileW(wide, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return OpenWaiting(wide, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           disposition);
     };
     HANDLE handle = open(OPEN_EXISTING);
     // Through a link to a missing file, the file is made where the link points, and Wine then
@@ -345,40 +335,28 @@ static bool IsTaken(DWORD error) {
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
     WideName wideTemp, wideTarget;
     if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return PlaceFailed;
-    if (targetExists) {
-        // Windows' ReplaceFileW keeps the target's attributes, security and creation time. Wine's
-        // keeps none of them, and takes three steps: the target is moved away and removed before
-        // the new file moves in, so that a failure there would lose it. A rename is one step.
-        if (RunsUnderWine()) {
-            return MoveFileExW(wideTemp, wideTarget,
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                       ? Placed
-                       : PlaceFailed;
-        }
-        return ReplaceFileW(wideTarget, wideTemp, nullptr, 0, nullptr, nullptr) ? Placed
-                                                                                : PlaceFailed;
-    }
+    if (targetExists) return ReplaceExistingFile(tempPath, wideTemp, wideTarget);
     // Wine 8 takes a Unix link into a missing folder for a free name (not listed, not found),
     // and MoveFileEx replaces it even without MOVEFILE_REPLACE_EXISTING. A second name, made
     // with link(), fails on it as on any taken name.
-    if (CreateHardLinkW(wideTarget, wideTemp, nullptr)) {
-        DeleteFileW(wideTemp);
+    if (SystemCalls.CreateHardLinkW(wideTarget, wideTemp, nullptr)) {
+        DeleteWaiting(wideTemp);
         return Placed;
     }
-    if (IsTaken(GetLastError())) return PlaceTaken;
+    if (IsTaken(GetLastError())) return PlaceInPlace;
     // A file system without hard links (FAT) has no symbolic links either.
-    if (MoveFileExW(wideTemp, wideTarget, MOVEFILE_WRITE_THROUGH)) return Placed;
-    return IsTaken(GetLastError()) ? PlaceTaken : PlaceFailed;
+    if (SystemCalls.MoveFileExW(wideTemp, wideTarget, MOVEFILE_WRITE_THROUGH)) return Placed;
+    return IsTaken(GetLastError()) ? PlaceInPlace : PlaceFailed;
 }
 
 bool RemoveFile(const char* path) {
     WideName wide;
-    return Widen(path, wide) && DeleteFileW(wide);
+    return Widen(path, wide) && DeleteWaiting(wide);
 }
 
 bool RemoveMadeFile(const char* path) {
     WideName wide, final;
-    return Widen(path, wide) && FinalPathOf(wide, final) > 0 && DeleteFileW(final);
+    return Widen(path, wide) && FinalPathOf(wide, final) > 0 && DeleteWaiting(final);
 }
 
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
@@ -392,9 +370,8 @@ bool OpenFileSize(std::FILE* file, uint64_t* size) {
 bool CutBack(const char* path, uint64_t length) {
     WideName wide;
     if (!Widen(path, wide)) return false;
-    HANDLE handle =
-        CreateFileW(wide, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenWaiting(
+        wide, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(length);

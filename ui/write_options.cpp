@@ -94,8 +94,11 @@ int AppState::ConfigWriter(const char* writeMode) {
     const bool named = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, FileNameBuffer, -1,
                                            FileNamePath, sizeof FileNamePath, nullptr, nullptr) > 0;
     int32_t writtenLength = 0;
+    // Another program's hold on the file may keep the write waiting for up to two seconds.
+    const HCURSOR cursor = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const WriteOutcome outcome =
         named ? WriteConfigFile(Binds, FileNamePath, writeMode, &writtenLength) : ConfigOpenFailed;
+    SetCursor(cursor);
     switch (outcome) {
         case ConfigWritten:
             SizeGauge(writtenLength);

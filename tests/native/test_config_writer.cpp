@@ -22,6 +22,11 @@
 
 #include <fcntl.h>
 #include <io.h>
+
+#include "output/file_replace.h"
+#include "output/held_files.h"
+#include "output/wide_names.h"
+#include "output/windows_calls.h"
 #else
 #include <fcntl.h>
 #include <sys/resource.h>
