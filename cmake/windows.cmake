@@ -87,6 +87,10 @@ endfunction()
 
 corvane_wine_test(win_core_tests corvane_core_tests)
 corvane_wine_test(win_ui_tests corvane_ui_tests)
+# The writes once more, the file layer taking the way it takes on Windows.
+corvane_wine_test(win_ui_tests_windows_way corvane_ui_tests
+    --gtest_filter=WriteFaults.*:WriteOptions.*:RealSaveDialog.*-WriteFaults.OtherPrograms*)
+set_property(TEST win_ui_tests_windows_way APPEND PROPERTY ENVIRONMENT CORVANE_WINDOWS_WAY=1)
 
 # Benchmarks: the dialogs that start-up is measured against, its timer, and the core figures.
 # Start-up yardsticks: one source, built like Corvane; an import library that a yardstick does

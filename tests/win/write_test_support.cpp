@@ -60,6 +60,15 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
+std::map<std::string, std::string> FolderContents(const std::string& folder) {
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : FolderEntries(folder)) {
+        std::string bytes = FileBytes(folder + "\\" + name);
+        contents[name] = name == "filler" ? std::to_string(bytes.size()) + " bytes" : bytes;
+    }
+    return contents;
+}
+
 void RemoveTree(const std::string& folder) {
     for (const std::string& name : FolderEntries(folder)) {
         const std::string path = folder + "\\" + name;
@@ -201,4 +210,50 @@ SaveDialogTimer::SaveDialogTimer(SaveDialogDriver* driver) {
 SaveDialogTimer::~SaveDialogTimer() {
     KillTimer(nullptr, Timer);
     ActiveDriver = nullptr;
+}
+
+// --- writes that fail -------------------------------------------------------------------------
+
+void WriteFaults::SetUp() {
+    GetCurrentDirectoryA(sizeof StartFolder, StartFolder);
+    Main = StartMainDialog();
+    Folder = MakeTempFolder("corvane_faults_");
+    AddOneBind();
+}
+
+void WriteFaults::TearDown() {
+    CloseAllDialogs();
+    // The save dialog makes the chosen file's folder the current one, which keeps it from being
+    // removed.
+    SetCurrentDirectoryA(StartFolder);
+    RemoveTree(Folder);
+}
+
+void WriteFaults::AddOneBind() {
+    HTREEITEM jump = FindTreeItem("Movement", "Jump");
+    ASSERT_NE(nullptr, jump);
+    TreeView_SelectItem(App.ActionTree, jump);
+    SetFocus(App.KeyCaptureBox);
+    SendKey(App.KeyCaptureBox, WM_KEYDOWN, VK_SPACE);
+    SendKey(App.KeyCaptureBox, WM_KEYUP, VK_SPACE);
+    ClickButton(Main, IDC_ADD_BIND);
+    ASSERT_EQ(1, App.Binds.BindCount);
+    ASSERT_STREQ("bind space \"+moveup\"", App.Binds.Slots[0].Text);
+}
+
+WriteFaults::Outcome WriteFaults::Write(int button, const std::string& typed) {
+    Outcome outcome;
+    HWND options = OpenWriteOptionsDialog(Main);
+    if (!options) return outcome;
+
+    MessageBoxAnswerer answerer;
+    outcome.Driver.Typed = typed;
+    outcome.Driver.GiveUpAfterTicks = 20;
+    {
+        SaveDialogTimer timer(&outcome.Driver);
+        outcome.Completions = PressForCompletions(options, button);
+    }
+    outcome.Boxes = answerer.Seen;
+    outcome.OptionsClosed = !IsWindowVisible(options);
+    return outcome;
 }

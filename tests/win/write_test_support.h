@@ -3,10 +3,14 @@
 // MAX_PATH work too), and a driver for the system's save dialog.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
+
+#include "ui_harness.h"
 
 constexpr char WriteOptionsCaption[] = "Config File Write Options";
 constexpr char CompletionCaption[] = "Dialog";
@@ -44,6 +48,9 @@ std::string FileBytes(const std::string& path);
 // Creates or replaces the file; false unless every byte was written.
 bool PutFileBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> FolderEntries(const std::string& folder);
+// Every name in the folder with its bytes; a file named filler, which takes up a disk, by its
+// size only.
+std::map<std::string, std::string> FolderContents(const std::string& folder);
 // Removes the folder with everything in it, read-only files too.
 void RemoveTree(const std::string& folder);
 // A new folder under the temp folder, named after the prefix, the process and a count.
@@ -101,3 +108,32 @@ public:
 private:
     UINT_PTR Timer;
 };
+
+// --- writes that fail -------------------------------------------------------------------------
+
+// The main dialog with one bind (Jump on the space bar, made as the player makes it) and a
+// folder of the test's own.
+class WriteFaults : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    void AddOneBind();
+
+    struct Outcome {
+        std::vector<SeenMessageBox> Boxes;
+        std::vector<HWND> Completions;
+        SaveDialogDriver Driver;
+        bool OptionsClosed = false;
+    };
+
+    // "Write Config File", then the given button of the write options dialog, with the path
+    // typed into the save dialog.
+    Outcome Write(int button, const std::string& typed);
+
+    HWND Main = nullptr;
+    std::string Folder;
+    char StartFolder[MAX_PATH] = {};
+};
+
+// Whether this run's file layer takes the way it takes on Windows, though it runs under Wine.
+bool TakesWindowsWay();
