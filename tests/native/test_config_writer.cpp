@@ -62,6 +62,8 @@ enum StepFault : unsigned {
     RefuseBackupHere = 128,  // the target's folder takes no backup: the system's temp folder does
     FailBackup = 256,        // no room anywhere for the old bytes
     FailPutBack = 512,       // the file cannot be opened again to put its old bytes back
+    HoldTarget = 1024,       // another program holds the target, letting it be written only
+    LoseName = 2048,         // the replace leaves the target's old file under another temp name
 };
 unsigned Faults = 0;
 // How often the writer opened the file in place this write, the first such stream while it is
@@ -164,6 +166,11 @@ bool EndFileHere(std::FILE* file) { return system_steps::EndFileHere(file); }
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
     if (Faults & TakeName && !targetExists) std::ofstream(target) << "taken";
     if (Faults & FailPlace) return PlaceFailed;
+    if (Faults & HoldTarget) return PlaceInPlace;
+    if (Faults & LoseName) {
+        fs::rename(target, fs::path(target).parent_path() / ".corvane-1.tmp");
+        return PlaceLost;
+    }
     return system_steps::ReplaceTarget(tempPath, target, targetExists);
 }
 
@@ -502,7 +509,7 @@ TEST_F(ConfigWriterTest, UnopenablePathsWriteNothing) {
 TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
     const std::string old = "seta name \"player\"\r\nbind x \"kill\"";
     const std::string block = kPreamble + "bind e \"+use\"\r\n";
-    enum After { Old, New, Absent, Taken, NewWithOldCopy };
+    enum After { Old, New, Absent, Taken, NewWithOldCopy, BothAside };
     const struct {
         const char* label;
         const char* mode;
@@ -528,6 +535,10 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
         {"temp file not committed, new name", "w", false, FailTempClose, ConfigWriteFailed, Absent},
         {"temp file cannot take the place", "w", true, FailPlace, ConfigWriteFailed, Old},
         {"new name taken meanwhile: written through", "w", false, TakeName, ConfigWritten, New},
+        {"target held, open for writing: written in place", "w", true, HoldTarget, ConfigWritten,
+         New},
+        {"neither file back under the name: both kept", "w", true, LoseName, ConfigPartlyWritten,
+         BothAside},
         // Whatever took the name is not this write's to remove.
         {"new name taken, close fails", "w", false, TakeName | FailClose, ConfigWriteFailed, Taken},
         {"append, close fails", "a+", true, FailClose, ConfigWriteFailed, Old},
@@ -542,12 +553,17 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
         SCOPED_TRACE(c.label);
         fs::remove(path);
         fs::remove(PathOf(".corvane-0.tmp"));
+        fs::remove(PathOf(".corvane-1.tmp"));
         if (c.present) WriteBytes(path, old);
         auto expected = FolderContents(dir_);
         expected.erase("binds.cfg");
         const std::string after[] = {old, block, "", "taken", block};
-        if (c.after != Absent) expected["binds.cfg"] = after[c.after];
+        if (c.after != Absent && c.after != BothAside) expected["binds.cfg"] = after[c.after];
         if (c.after == NewWithOldCopy) expected[".corvane-0.tmp"] = old;
+        if (c.after == BothAside) {
+            expected[".corvane-0.tmp"] = block;
+            expected[".corvane-1.tmp"] = old;
+        }
         Faults = c.faults;
         InPlaceOpens = 0;
         int32_t written = -1;
