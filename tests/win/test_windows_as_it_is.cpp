@@ -68,6 +68,7 @@ enum class Fault {
     Aside1177Stuck,     // the same, and the target's old file cannot move back
     DeniedForGood,      // access denied, and no program holds the file
     FolderTakesNoFile,  // no new file may be made beside the target
+    NoHardLinks,        // a new name on a file system without them (FAT)
 };
 
 enum class Shows { Completion, LeftAsItWas, CannotOpen };
@@ -85,27 +86,27 @@ constexpr int New = IDC_WRITE_NEW_CONFIG, Add = IDC_ADD_TO_CONFIG;
 
 // clang-format off
 const Row Rows[] = {
-    {"1175: both keep their names",                   Way::Windows, New, Hold::None, Fault::Keeps1175,      Shows::LeftAsItWas},
-    {"1176 with a backup name: both keep their names", Way::Windows, New, Hold::None, Fault::Keeps1176,      Shows::LeftAsItWas},
-    {"1177: the old file goes back",                   Way::Windows, New, Hold::None, Fault::Aside1177,      Shows::LeftAsItWas},
-    {"1177: the old file stuck, the new one moves in", Way::Windows, New, Hold::None, Fault::Aside1177Stuck, Shows::Completion},
-    {"access denied that lasts",                      Way::Windows, New, Hold::None, Fault::DeniedForGood,  Shows::LeftAsItWas},
-    {"no new file beside it: old bytes kept in the temp folder",
-                                                      Way::Windows, New, Hold::None, Fault::FolderTakesNoFile, Shows::Completion},
-    {"the new file held for a moment", Way::Windows, New, Hold::NewFileBriefly,   Fault::None, Shows::Completion},
-    {"the new file held for a moment", Way::Wine,    New, Hold::NewFileBriefly,   Fault::None, Shows::Completion},
-    {"held open by an editor",         Way::Windows, New, Hold::ReadWriteForGood, Fault::None, Shows::Completion},
-    {"held open by an editor",         Way::Windows, Add, Hold::ReadWriteForGood, Fault::None, Shows::Completion},
-    {"held open by an editor",         Way::Wine,    New, Hold::ReadWriteForGood, Fault::None, Shows::Completion},
-    {"held open by an editor",         Way::Wine,    Add, Hold::ReadWriteForGood, Fault::None, Shows::Completion},
-    {"held for 0.7 s",                 Way::Windows, New, Hold::ReadBriefly,      Fault::None, Shows::Completion},
-    {"held for 0.7 s",                 Way::Windows, Add, Hold::ReadBriefly,      Fault::None, Shows::Completion},
-    {"held for 0.7 s",                 Way::Wine,    New, Hold::ReadBriefly,      Fault::None, Shows::Completion},
-    {"held for 0.7 s",                 Way::Wine,    Add, Hold::ReadBriefly,      Fault::None, Shows::Completion},
-    {"held for good",                  Way::Windows, New, Hold::ReadForGood,      Fault::None, Shows::LeftAsItWas},
-    {"held for good",                  Way::Windows, Add, Hold::ReadForGood,      Fault::None, Shows::CannotOpen},
-    {"held for good",                  Way::Wine,    New, Hold::ReadForGood,      Fault::None, Shows::LeftAsItWas},
-    {"held for good",                  Way::Wine,    Add, Hold::ReadForGood,      Fault::None, Shows::CannotOpen},
+    {"1175: both keep their names",                              Way::Windows, New, Hold::None,             Fault::Keeps1175,         Shows::LeftAsItWas},
+    {"1176 with a backup name: both keep their names",           Way::Windows, New, Hold::None,             Fault::Keeps1176,         Shows::LeftAsItWas},
+    {"1177: the old file goes back",                             Way::Windows, New, Hold::None,             Fault::Aside1177,         Shows::LeftAsItWas},
+    {"1177: the old file stuck, the new one moves in",           Way::Windows, New, Hold::None,             Fault::Aside1177Stuck,    Shows::Completion},
+    {"access denied that lasts",                                 Way::Windows, New, Hold::None,             Fault::DeniedForGood,     Shows::LeftAsItWas},
+    {"no new file beside it: old bytes kept in the temp folder", Way::Windows, New, Hold::None,             Fault::FolderTakesNoFile, Shows::Completion},
+    {"a new name, no hard links (FAT)",                          Way::Windows, New, Hold::None,             Fault::NoHardLinks,       Shows::Completion},
+    {"the new file held for a moment",                           Way::Windows, New, Hold::NewFileBriefly,   Fault::None,              Shows::Completion},
+    {"the new file held for a moment",                           Way::Wine,    New, Hold::NewFileBriefly,   Fault::None,              Shows::Completion},
+    {"held open by an editor",                                   Way::Windows, New, Hold::ReadWriteForGood, Fault::None,              Shows::Completion},
+    {"held open by an editor",                                   Way::Windows, Add, Hold::ReadWriteForGood, Fault::None,              Shows::Completion},
+    {"held open by an editor",                                   Way::Wine,    New, Hold::ReadWriteForGood, Fault::None,              Shows::Completion},
+    {"held open by an editor",                                   Way::Wine,    Add, Hold::ReadWriteForGood, Fault::None,              Shows::Completion},
+    {"held for 0.7 s",                                           Way::Windows, New, Hold::ReadBriefly,      Fault::None,              Shows::Completion},
+    {"held for 0.7 s",                                           Way::Windows, Add, Hold::ReadBriefly,      Fault::None,              Shows::Completion},
+    {"held for 0.7 s",                                           Way::Wine,    New, Hold::ReadBriefly,      Fault::None,              Shows::Completion},
+    {"held for 0.7 s",                                           Way::Wine,    Add, Hold::ReadBriefly,      Fault::None,              Shows::Completion},
+    {"held for good",                                            Way::Windows, New, Hold::ReadForGood,      Fault::None,              Shows::LeftAsItWas},
+    {"held for good",                                            Way::Windows, Add, Hold::ReadForGood,      Fault::None,              Shows::CannotOpen},
+    {"held for good",                                            Way::Wine,    New, Hold::ReadForGood,      Fault::None,              Shows::LeftAsItWas},
+    {"held for good",                                            Way::Wine,    Add, Hold::ReadForGood,      Fault::None,              Shows::CannotOpen},
 };
 // clang-format on
 
@@ -149,6 +150,7 @@ BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup,
                             ERROR_UNABLE_TO_MOVE_REPLACEMENT_2,
                             ERROR_UNABLE_TO_MOVE_REPLACEMENT_2,
                             ERROR_ACCESS_DENIED,
+                            0,
                             0};
     const DWORD error = errors[static_cast<int>(Current->Failing)];
     if (error == 0)
@@ -158,6 +160,13 @@ BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup,
         MoveFileExW(replaced, backup, 0);
     }
     SetLastError(error);
+    return FALSE;
+}
+
+BOOL WINAPI LinkForRow(LPCWSTR name, LPCWSTR existing, LPSECURITY_ATTRIBUTES security) {
+    if (Current->Failing != Fault::NoHardLinks)
+        return Real.CreateHardLinkW(name, existing, security);
+    SetLastError(ERROR_INVALID_FUNCTION);
     return FALSE;
 }
 
@@ -189,13 +198,6 @@ VOID WINAPI SleepForRow(DWORD wait) {
     if (Waits.Total >= ReleaseAfter) Release();
 }
 
-std::string HandedPath;
-
-SavePathAnswer HandOver(HWND, wchar_t* path) {
-    lstrcpynW(path, Widened(HandedPath).c_str(), FileNameBufferSize);
-    return SavePathChosen;
-}
-
 // Each row on the player's config beside another file of the folder: what the folder holds after,
 // name by name and byte for byte, the message, and the waits, which never pass two seconds.
 TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
@@ -212,7 +214,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         const std::string folder = Folder + "\\" + std::to_string(++index);
         CreateDirectoryW(WidePath(folder).c_str(), nullptr);
         const std::string path = folder + "\\binds.cfg";
-        ASSERT_TRUE(PutFileBytes(path, earlier));
+        ASSERT_TRUE(row.Failing == Fault::NoHardLinks || PutFileBytes(path, earlier));
         ASSERT_TRUE(PutFileBytes(folder + "\\other.cfg", "keep"));
         std::map<std::string, std::string> expected = FolderContents(folder);
         const std::string written = row.Button == Add ? earlier + block : block;
@@ -235,6 +237,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls.UnderWine = row.Taken == Way::Wine ? Real.UnderWine : OnWindows;
         SystemCalls.ReplaceFileW = ReplaceForRow;
         SystemCalls.MoveFileExW = MoveForRow;
+        SystemCalls.CreateHardLinkW = LinkForRow;
         SystemCalls.CreateFileW = CreateForRow;
         SystemCalls.Sleep = SleepForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());

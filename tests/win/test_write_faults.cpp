@@ -96,13 +96,6 @@ struct FaultCase {
     Result Expected;
 };
 
-std::string HandedPath;
-
-SavePathAnswer HandOver(HWND, wchar_t* path) {
-    lstrcpynW(path, Widened(HandedPath).c_str(), FileNameBufferSize);
-    return SavePathChosen;
-}
-
 SavePathAnswer ReportTooLong(HWND, wchar_t*) { return SavePathTooLong; }
 
 const FaultCase FaultCases[] = {

@@ -212,6 +212,13 @@ SaveDialogTimer::~SaveDialogTimer() {
     ActiveDriver = nullptr;
 }
 
+std::string HandedPath;
+
+SavePathAnswer HandOver(HWND, wchar_t* path) {
+    lstrcpynW(path, Widened(HandedPath).c_str(), FileNameBufferSize);
+    return SavePathChosen;
+}
+
 // --- writes that fail -------------------------------------------------------------------------
 
 void WriteFaults::SetUp() {

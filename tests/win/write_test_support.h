@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../../ui/write_options.h"
 #include "ui_harness.h"
 
 constexpr char WriteOptionsCaption[] = "Config File Write Options";
@@ -134,6 +135,10 @@ protected:
     std::string Folder;
     char StartFolder[MAX_PATH] = {};
 };
+
+// A save dialog's stand-in that chooses HandedPath.
+extern std::string HandedPath;
+SavePathAnswer HandOver(HWND owner, wchar_t* path);
 
 // Whether this run's file layer takes the way it takes on Windows, though it runs under Wine.
 bool TakesWindowsWay();
