@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(
     make cmake g++ googletest libgtest-dev clang-format
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 fonts-wine xvfb xauth x11-utils imagemagick python3 zip
+    wine wine64 fonts-wine fonts-dejavu-core fonts-wqy-microhei xvfb xauth x11-utils imagemagick
+    python3 zip
 )
 [[ "${1:-}" == release ]] && packages+=(git lintian)
 
