@@ -24,17 +24,18 @@ PlaceAnswer RenameOver(const wchar_t* temp, const wchar_t* target) {
 
 // A free temp name beside the new file, for the old one while Windows' replace moves the new one
 // in: a program that replaces robustly names it, so that the old file always has a known name.
+// The new file's own temp path was made with room for any temp name after its folder.
 bool FreeAsideName(const char* tempPath, WideName& aside) {
     char path[TempPathSize];
     const size_t folderLength = FolderLength(tempPath);
-    if (folderLength + TempNameSize > sizeof path) return false;
     std::memcpy(path, tempPath, folderLength);
     for (unsigned n = 0; n < TempNameCount; ++n) {
         PutTempName(path + folderLength, n);
-        if (!Widen(path, aside)) return false;
         // Made and gone at once: free a moment ago, and nobody else's.
-        HANDLE probe = SystemCalls.CreateFileW(aside, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                               FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        HANDLE probe = Widen(path, aside)
+                           ? SystemCalls.CreateFileW(aside, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                     CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+                           : INVALID_HANDLE_VALUE;
         if (probe != INVALID_HANDLE_VALUE) return CloseHandle(probe);
         if (GetLastError() != ERROR_FILE_EXISTS) return false;
     }

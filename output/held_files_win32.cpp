@@ -4,17 +4,16 @@
 
 namespace {
 
-// SQLite's waits: 25, 50, 75 ... ms, which make twelve tries within the two seconds.
+// SQLite's waits: 25, 50, 75 ... ms; twelve of them come to 1.95 s.
 constexpr DWORD WaitStep = 25;
-constexpr DWORD AllWaits = 2000;
-DWORD Waited;
-DWORD NextWait = WaitStep;
+constexpr DWORD WaitCount = 12;
+DWORD Waits;
 
 // Deleting is the one access that a hold without delete sharing refuses to everyone.
 bool IsHeldAgainstDeletion(const wchar_t* file) {
-    HANDLE handle = SystemCalls.CreateFileW(
-        file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = SystemCalls.CreateFileW(file, DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
     CloseHandle(handle);
     return false;
@@ -22,10 +21,7 @@ bool IsHeldAgainstDeletion(const wchar_t* file) {
 
 }  // namespace
 
-void StartHoldWaits() {
-    Waited = 0;
-    NextWait = WaitStep;
-}
+void StartHoldWaits() { Waits = 0; }
 
 bool WaitedOutHold(DWORD error, const wchar_t* file) {
     // Renaming over a file held without delete sharing is refused as access denied, and Windows'
@@ -34,10 +30,8 @@ bool WaitedOutHold(DWORD error, const wchar_t* file) {
     const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                       ((error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED) &&
                        IsHeldAgainstDeletion(file));
-    if (!held || Waited + NextWait > AllWaits) return false;
-    SystemCalls.Sleep(NextWait);
-    Waited += NextWait;
-    NextWait += WaitStep;
+    if (!held || Waits >= WaitCount) return false;
+    SystemCalls.Sleep(WaitStep * ++Waits);
     return true;
 }
 
