@@ -37,8 +37,10 @@ int32_t ConfigWrittenLength(const BindModel& binds);
 // path is UTF-8. writeMode is "w" (create or replace) or "a+" (append after the existing content,
 // starting on a new line when the file does not end with one). *writtenLength is set for
 // ConfigWritten. "w" replaces a plain file only with a complete new one; a link, a file with more
-// than one name, or one whose permissions a new file would not get is written in place, its old
-// bytes kept aside to be put back should the write fail. A failed "a+" cuts the file back to its
+// than one name, one whose permissions a new file would not get, or one that another program
+// holds open but lets be written is written in place, its old bytes kept aside to be put back
+// should the write fail. A temp file or a copy of old bytes goes only once the file under its own
+// name holds complete bytes, old or new. A failed "a+" cuts the file back to its
 // old length, and a file that a failed write created is removed. A device is never written.
 WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
                              int32_t* writtenLength);
