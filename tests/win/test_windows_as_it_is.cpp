@@ -24,8 +24,13 @@ bool OnWindows() { return false; }
 // the replacement to the replaced file's, which failing leaves the replaced file under the backup
 // name (1177). Windows also gives the replacement the replaced file's attributes and security,
 // which Wine's Unix files cannot take over faithfully: no test looks at them.
-BOOL WINAPI ReplaceAsDocumented(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD,
+// The flags of the last call: only without the ones that ignore merge and access list errors
+// does Windows keep the file's streams and security.
+DWORD ReplaceFlags;
+
+BOOL WINAPI ReplaceAsDocumented(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
                                 LPVOID, LPVOID) {
+    ReplaceFlags = flags;
     for (LPCWSTR file : {replaced, replacement}) {
         HANDLE handle =
             CreateFileW(file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -149,6 +154,7 @@ void HoldNewFile(LPCWSTR file) {
 
 BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
                           LPVOID exclude, LPVOID reserved) {
+    ReplaceFlags = flags;
     HoldNewFile(replacement);
     const DWORD errors[] = {0,
                             ERROR_UNABLE_TO_REMOVE_REPLACED,
@@ -278,6 +284,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         EXPECT_EQ(std::vector<std::string>{}, FolderEntries(systemTemp));
         // A refusal that is no hold is told at once, and one that lasts within two seconds.
         EXPECT_EQ(row.Waited, Waits.Total);
+        EXPECT_EQ(0u, ReplaceFlags);
         EXPECT_TRUE(Waits.WithWaitCursor) << "a wait without the wait cursor";
         if (row.Waited == 1950) std::printf("[ INFO     ] the message after %lu ms\n", elapsed);
     }
