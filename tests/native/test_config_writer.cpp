@@ -16,6 +16,7 @@
 
 #include "output/config_writer.h"
 #include "output/target_file.h"
+#include "output/temp_names.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -272,6 +273,19 @@ TEST(ConfigTextTest, FixedTextsHaveTheirLengths) {
     EXPECT_EQ(std::strlen(GeneralSection), 74u);
     EXPECT_EQ(std::strlen(ConfigHeader), 70u);
     EXPECT_EQ(ConfigHeader[std::strlen(ConfigHeader) - 1], ' ');
+}
+
+TEST(ConfigTextTest, TempNamesCountInDecimal) {
+    for (const auto& [n, name] : std::map<unsigned, std::string>{{0, ".corvane-0.tmp"},
+                                                                 {9, ".corvane-9.tmp"},
+                                                                 {10, ".corvane-10.tmp"},
+                                                                 {99, ".corvane-99.tmp"},
+                                                                 {100, ".corvane-100.tmp"},
+                                                                 {65535, ".corvane-65535.tmp"}}) {
+        char written[TempNameSize + 1] = {};
+        PutTempName(written, n);
+        EXPECT_EQ(name, written);
+    }
 }
 
 struct LayoutCase {
