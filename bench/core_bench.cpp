@@ -21,6 +21,7 @@
 #include "../model/bind_list.h"
 #include "../output/config_writer.h"
 #include "../output/target_file.h"
+#include "../output/temp_names.h"
 
 namespace {
 
@@ -125,7 +126,8 @@ void WriteInSteps(const BindModel& binds, const char* tempPath, const char* path
     step(Hand);
     ok = file && CloseFile(file, true) && ok;
     step(Commit);
-    ok = ok && ReplaceTarget(tempPath, path, true) == Placed;
+    char asidePath[TempPathSize];
+    ok = ok && ReplaceTarget(tempPath, path, true, asidePath) == Placed;
     step(Replace);
     if (!ok) std::perror("write in steps");
 }

@@ -107,6 +107,8 @@ char* PutSlot(char* out, const BindSlot& slot) {
     return out;
 }
 
+static_assert(TempNameSize <= KeptNameSize, "room for a temp name");
+
 // The header and general section with their four breaks.
 static_assert(sizeof ConfigHeader + sizeof GeneralSection + 4 <= 512, "room for the fixed texts");
 
@@ -240,18 +242,26 @@ WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append)
 // new file would not keep what the target has, the target is written in place; so is a new name
 // that turns out taken (a link that points nowhere), and a target that another program holds
 // open but lets be written.
-WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool targetExists) {
-    char tempPath[TempPathSize];
+WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool targetExists,
+                              KeptNames* kept) {
+    char tempPath[TempPathSize], asidePath[TempPathSize];
     std::FILE* temp = nullptr;
     const TempAnswer made = CreateTempBeside(path, TempToReplace, tempPath, &temp);
     if (made == TempFailed) return ConfigWriteFailed;
     if (made != TempMade) return WriteInPlace(binds, path, false);
     bool ok = WriteBlock(Unbuffered(temp), binds, 0);
     ok = CloseFile(temp, true) && ok;
-    const PlaceAnswer placed = ok ? ReplaceTarget(tempPath, path, targetExists) : PlaceFailed;
+    const PlaceAnswer placed =
+        ok ? ReplaceTarget(tempPath, path, targetExists, asidePath) : PlaceFailed;
     if (placed == Placed) return ConfigWritten;
-    // The temp file may be the only complete copy left.
-    if (placed == PlaceLost) return ConfigPartlyWritten;
+    // The two temp files are all that is left of the player's config: they stay, and are named.
+    if (placed == PlaceLost) {
+        if (kept) {
+            std::strcpy(kept->Old, asidePath + FolderLength(asidePath));
+            std::strcpy(kept->New, tempPath + FolderLength(tempPath));
+        }
+        return ConfigNameLost;
+    }
     RemoveFile(tempPath);
     return placed == PlaceInPlace ? WriteInPlace(binds, path, false) : ConfigWriteFailed;
 }
@@ -279,7 +289,7 @@ int32_t ConfigWrittenLength(const BindModel& binds) {
 }
 
 WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
-                             int32_t* writtenLength) {
+                             int32_t* writtenLength, KeptNames* kept) {
     if (writtenLength) *writtenLength = 0;
     if (path == nullptr || writeMode == nullptr) return ConfigOpenFailed;
     const bool append = std::strcmp(writeMode, "a+") == 0;
@@ -292,9 +302,10 @@ WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const cha
     if (target == TargetReadOnly || target == TargetDevice || target == TargetBadName) {
         return ConfigOpenFailed;
     }
-    const WriteOutcome outcome = !append && (target == TargetAbsent || target == TargetPlainFile)
-                                     ? WriteByReplacing(binds, path, target == TargetPlainFile)
-                                     : WriteInPlace(binds, path, append);
+    const WriteOutcome outcome =
+        !append && (target == TargetAbsent || target == TargetPlainFile)
+            ? WriteByReplacing(binds, path, target == TargetPlainFile, kept)
+            : WriteInPlace(binds, path, append);
     if (outcome == ConfigWritten && writtenLength) *writtenLength = ConfigWrittenLength(binds);
     return outcome;
 }

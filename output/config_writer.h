@@ -19,6 +19,16 @@ enum WriteOutcome {
     ConfigOpenFailed,     // nothing was written: no file, a device, or a file that cannot be opened
     ConfigWriteFailed,    // the write failed part-way; the file is as it was, or still absent
     ConfigPartlyWritten,  // the write failed part-way and the file's old bytes could not go back
+    // Neither the old file nor the new one could be put under the file's name: both are kept
+    // under temp names beside it.
+    ConfigNameLost,
+};
+
+// After ConfigNameLost, the names in the file's folder that hold its old bytes and the new ones.
+constexpr size_t KeptNameSize = 24;
+struct KeptNames {
+    char Old[KeptNameSize];
+    char New[KeptNameSize];
 };
 
 // Room for the most bytes one write hands to the file: a line break first, then the fixed texts in
@@ -42,5 +52,6 @@ int32_t ConfigWrittenLength(const BindModel& binds);
 // should the write fail. A temp file or a copy of old bytes goes only once the file under its own
 // name holds complete bytes, old or new. A failed "a+" cuts the file back to its
 // old length, and a file that a failed write created is removed. A device is never written.
+// *kept, where given, is set for ConfigNameLost.
 WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
-                             int32_t* writtenLength);
+                             int32_t* writtenLength, KeptNames* kept = nullptr);

@@ -11,13 +11,16 @@ namespace {
 
 // Wine's ReplaceFileW keeps none of what Windows' keeps, and takes three steps: the target is
 // moved away and removed before the new file moves in, so that a failure there would lose it. A
-// rename is one step.
+// rename is one step. Windows takes it too where its replace is refused.
 PlaceAnswer RenameOver(const wchar_t* temp, const wchar_t* target) {
     while (!SystemCalls.MoveFileExW(temp, target,
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         if (IsHeldButWritable(target)) return PlaceInPlace;
-        if (!WaitedOutHold(error, target)) return PlaceFailed;
+        if (WaitForHolds(error, {target, DELETE, AllSharing}, {temp, DELETE, AllSharing}) !=
+            HoldWaited) {
+            return PlaceFailed;
+        }
     }
     return Placed;
 }
@@ -25,8 +28,7 @@ PlaceAnswer RenameOver(const wchar_t* temp, const wchar_t* target) {
 // A free temp name beside the new file, for the old one while Windows' replace moves the new one
 // in: a program that replaces robustly names it, so that the old file always has a known name.
 // The new file's own temp path was made with room for any temp name after its folder.
-bool FreeAsideName(const char* tempPath, WideName& aside) {
-    char path[TempPathSize];
+bool FreeAsideName(const char* tempPath, char* path, WideName& aside) {
     const size_t folderLength = FolderLength(tempPath);
     std::memcpy(path, tempPath, folderLength);
     for (unsigned n = 0; n < TempNameCount; ++n) {
@@ -42,36 +44,62 @@ bool FreeAsideName(const char* tempPath, WideName& aside) {
     return false;
 }
 
+// With waits of its own, whatever the replace's came to: a copy of old bytes that a scanner
+// holds past them stays, and later writes step over its name.
+void RemoveAside(const wchar_t* aside) {
+    StartHoldWaits();
+    DeleteWaiting(aside);
+}
+
 // The old file went aside and the new one could not follow: the old one goes back, or where it
-// cannot, the new one takes the name, and the write has succeeded after all.
+// cannot, the new one takes the name, and the write has succeeded after all. Both moves have
+// waits of their own, so that a hold the replace waited for does not leave the name empty.
 PlaceAnswer PutNameRight(const wchar_t* temp, const wchar_t* target, const wchar_t* aside) {
+    StartHoldWaits();
     if (MoveWaiting(aside, target)) return PlaceFailed;
     if (!MoveWaiting(temp, target)) return PlaceLost;
-    DeleteWaiting(aside);
+    RemoveAside(aside);
     return Placed;
 }
 
+// How Windows' replace opens the two files, documented: a hold on either that does not share
+// what it asks refuses the replace.
+constexpr DWORD ReplaceAccess = GENERIC_READ | DELETE | SYNCHRONIZE;
+
 // Windows documents where a failed replace leaves the files when it is given a backup name:
 // both under their own names, or the old file under the backup name and the new one under its
-// own, the target's name empty.
-PlaceAnswer ReplaceAsWindowsDoes(const char* tempPath, const wchar_t* temp, const wchar_t* target) {
+// own, the target's name empty. A refusal that no hold explains is asked again without the old
+// file's security and attributes, which a share or the player's rights may not let it carry
+// over; where that is refused too, the volume takes no replace, and the new file is renamed in.
+PlaceAnswer ReplaceAsWindowsDoes(const char* tempPath, const wchar_t* temp, const wchar_t* target,
+                                 char* asidePath) {
     WideName aside;
-    if (!FreeAsideName(tempPath, aside)) return PlaceFailed;
-    while (!SystemCalls.ReplaceFileW(target, temp, aside, 0, nullptr, nullptr)) {
+    if (!FreeAsideName(tempPath, asidePath, aside)) return PlaceFailed;
+    DWORD flags = 0;
+    while (!SystemCalls.ReplaceFileW(target, temp, aside, flags, nullptr, nullptr)) {
         const DWORD error = GetLastError();
         if (SystemCalls.GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES) {
-            return PutNameRight(temp, target, aside);
+            const PlaceAnswer putRight = PutNameRight(temp, target, aside);
+            if (putRight != PlaceFailed) return putRight;
+        } else if (IsHeldButWritable(target)) {
+            return PlaceInPlace;
+        } else {
+            const HoldAnswer hold =
+                WaitForHolds(error, {target, ReplaceAccess, AllSharing}, {temp, ReplaceAccess, 0});
+            if (hold == HoldLasts) return PlaceFailed;
+            if (hold == HoldWaited) continue;
         }
-        if (IsHeldButWritable(target)) return PlaceInPlace;
-        if (!WaitedOutHold(error, target)) return PlaceFailed;
+        if (flags != 0) return RenameOver(temp, target);
+        flags = REPLACEFILE_IGNORE_MERGE_ERRORS;
     }
-    DeleteWaiting(aside);
+    RemoveAside(aside);
     return Placed;
 }
 
 }  // namespace
 
-PlaceAnswer ReplaceExistingFile(const char* tempPath, const wchar_t* temp, const wchar_t* target) {
+PlaceAnswer ReplaceExistingFile(const char* tempPath, const wchar_t* temp, const wchar_t* target,
+                                char* asidePath) {
     return SystemCalls.UnderWine() ? RenameOver(temp, target)
-                                   : ReplaceAsWindowsDoes(tempPath, temp, target);
+                                   : ReplaceAsWindowsDoes(tempPath, temp, target, asidePath);
 }

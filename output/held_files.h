@@ -6,12 +6,29 @@
 
 #include <windows.h>
 
-// A write begins: its waits start again from the shortest, about two seconds in all at most.
+constexpr DWORD AllSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A file of a step, and how the step opens it: another program holds it where an open of the
+// same kind is refused for sharing.
+struct FileUse {
+    const wchar_t* Name;  // null: no file
+    DWORD Access;
+    DWORD Sharing;
+};
+
+enum HoldAnswer {
+    NotHeld,     // the refusal is no other program's doing
+    HoldWaited,  // a file was held and has been waited for: the step is to be tried again
+    HoldLasts,   // a file is still held after every wait
+};
+
+// Waits start again from the shortest, about two seconds in all at most: a write begins, or a
+// step that must be done whatever the write's waits came to.
 void StartHoldWaits();
 
-// Whether the step that failed with error on file met another program's hold that may yet end.
-// It has then waited, and the step is to be tried again.
-bool WaitedOutHold(DWORD error, const wchar_t* file);
+// After a step failed with error: whether another program holds one of its files, whatever the
+// code says, and if so a wait. Keeps the step's error as the last one.
+HoldAnswer WaitForHolds(DWORD error, const FileUse& first, const FileUse& second = {});
 
 // Another program has the file open, letting it be written but neither removed nor renamed, the
 // way editors and sync clients open files: a plain write goes through, a replace does not.

@@ -9,34 +9,39 @@ constexpr DWORD WaitStep = 25;
 constexpr DWORD WaitCount = 12;
 DWORD Waits;
 
-// Deleting is the one access that a hold without delete sharing refuses to everyone.
-bool IsHeldAgainstDeletion(const wchar_t* file) {
-    HANDLE handle = SystemCalls.CreateFileW(file, DELETE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+bool IsSharingRefusal(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+bool IsHeld(const FileUse& use) {
+    if (!use.Name) return false;
+    HANDLE handle = SystemCalls.CreateFileW(use.Name, use.Access, use.Sharing, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return IsSharingRefusal(GetLastError());
     CloseHandle(handle);
     return false;
 }
+
+// Deleting is the one access that a hold without delete sharing refuses to everyone.
+FileUse Deleting(const wchar_t* file) { return {file, DELETE, AllSharing}; }
 
 }  // namespace
 
 void StartHoldWaits() { Waits = 0; }
 
-bool WaitedOutHold(DWORD error, const wchar_t* file) {
-    // Renaming over a file held without delete sharing is refused as access denied, and Windows'
-    // replace says that the replaced file could not be removed. Access denied that is no hold
-    // (no permission, a read-only file) is final.
-    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-                      ((error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED) &&
-                       IsHeldAgainstDeletion(file));
-    if (!held || Waits >= WaitCount) return false;
+HoldAnswer WaitForHolds(DWORD error, const FileUse& first, const FileUse& second) {
+    // Windows answers a hold with a sharing violation, access denied or a call's own codes (a
+    // replace's "could not remove" or "could not move"): what tells is the look at the files.
+    const bool held = IsSharingRefusal(error) || IsHeld(first) || IsHeld(second);
+    SetLastError(error);
+    if (!held) return NotHeld;
+    if (Waits >= WaitCount) return HoldLasts;
     SystemCalls.Sleep(WaitStep * ++Waits);
-    return true;
+    return HoldWaited;
 }
 
 bool IsHeldButWritable(const wchar_t* file) {
-    if (!IsHeldAgainstDeletion(file)) return false;
+    if (!IsHeld(Deleting(file))) return false;
     HANDLE handle = SystemCalls.CreateFileW(file, GENERIC_READ | GENERIC_WRITE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -50,20 +55,21 @@ HANDLE OpenWaiting(const wchar_t* file, DWORD access, DWORD sharing, DWORD dispo
     do {
         handle = SystemCalls.CreateFileW(file, access, sharing, nullptr, disposition,
                                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    } while (handle == INVALID_HANDLE_VALUE && WaitedOutHold(GetLastError(), file));
+    } while (handle == INVALID_HANDLE_VALUE &&
+             WaitForHolds(GetLastError(), {file, access, sharing}) == HoldWaited);
     return handle;
 }
 
 bool MoveWaiting(const wchar_t* from, const wchar_t* to) {
     while (!SystemCalls.MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH)) {
-        if (!WaitedOutHold(GetLastError(), from)) return false;
+        if (WaitForHolds(GetLastError(), Deleting(from)) != HoldWaited) return false;
     }
     return true;
 }
 
 bool DeleteWaiting(const wchar_t* file) {
     while (!SystemCalls.DeleteFileW(file)) {
-        if (!WaitedOutHold(GetLastError(), file)) return false;
+        if (WaitForHolds(GetLastError(), Deleting(file)) != HoldWaited) return false;
     }
     return true;
 }

@@ -75,14 +75,16 @@ enum PlaceAnswer {
     // file is still there.
     PlaceInPlace,
     PlaceFailed,  // the target is as it was, and the temp file still there
-    // Neither the target's old file nor the new one could go back under its name: both are kept
-    // under temp names.
+    // Neither the target's old file nor the new one could go back under its name: the old one is
+    // kept under the temp name in asidePath, the new one under tempPath.
     PlaceLost,
 };
 
 // Puts the complete temp file in the target's place in one step. A name believed free is never
 // replaced: whatever took it meanwhile, or a link that cannot be looked through, stays.
-PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists);
+// asidePath has room for a temp name beside the target (TempPathSize bytes).
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists,
+                          char* asidePath);
 
 bool RemoveFile(const char* path);
 

@@ -85,7 +85,7 @@ bool EndFileHere(std::FILE* file) {
     return end >= 0 && ftruncate(fileno(file), end) == 0;
 }
 
-PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists, char*) {
     if (targetExists) return rename(tempPath, target) == 0 ? Placed : PlaceFailed;
     // A second name fails where the name is taken; rename would replace what took it.
     if (link(tempPath, target) != 0) return errno == EEXIST ? PlaceInPlace : PlaceFailed;

@@ -332,10 +332,11 @@ static bool IsTaken(DWORD error) {
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
 }
 
-PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists,
+                          char* asidePath) {
     WideName wideTemp, wideTarget;
     if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return PlaceFailed;
-    if (targetExists) return ReplaceExistingFile(tempPath, wideTemp, wideTarget);
+    if (targetExists) return ReplaceExistingFile(tempPath, wideTemp, wideTarget, asidePath);
     // Wine 8 takes a Unix link into a missing folder for a free name (not listed, not found),
     // and MoveFileEx replaces it even without MOVEFILE_REPLACE_EXISTING. A second name, made
     // with link(), fails on it as on any taken name.

@@ -72,6 +72,17 @@ static void ReportWriteError(HWND owner, const char* what, const wchar_t* path,
     MessageBoxW(owner, message, L"Error", MB_OK | MB_ICONERROR);
 }
 
+// Neither the old text nor the new one is under the chosen name: the player is told where each
+// is, so that either can be given the name by hand.
+static void ReportNameLost(HWND owner, const wchar_t* path, const KeptNames& kept) {
+    char fate[128] = "Its old text is now in ";
+    lstrcatA(fate, kept.Old);
+    lstrcatA(fate, " and the new text in ");
+    lstrcatA(fate, kept.New);
+    lstrcatA(fate, ", in the same folder.");
+    ReportWriteError(owner, "The config file could not be written completely:", path, fate);
+}
+
 int AppState::ConfigWriter(const char* writeMode) {
     FileNameBuffer[0] = L'\0';
     switch (AskSavePath(MainDialog, FileNameBuffer)) {
@@ -94,10 +105,12 @@ int AppState::ConfigWriter(const char* writeMode) {
     const bool named = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, FileNameBuffer, -1,
                                            FileNamePath, sizeof FileNamePath, nullptr, nullptr) > 0;
     int32_t writtenLength = 0;
-    // Another program's hold on the file may keep the write waiting for up to two seconds.
+    KeptNames kept;
+    // Other programs' holds on the files may keep the write waiting for a few seconds.
     const HCURSOR cursor = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const WriteOutcome outcome =
-        named ? WriteConfigFile(Binds, FileNamePath, writeMode, &writtenLength) : ConfigOpenFailed;
+        named ? WriteConfigFile(Binds, FileNamePath, writeMode, &writtenLength, &kept)
+              : ConfigOpenFailed;
     SetCursor(cursor);
     switch (outcome) {
         case ConfigWritten:
@@ -116,6 +129,9 @@ int AppState::ConfigWriter(const char* writeMode) {
             ReportWriteError(MainDialog,
                              "The config file could not be written completely:", FileNameBuffer,
                              "The file may now hold part of the new text.");
+            break;
+        case ConfigNameLost:
+            ReportNameLost(MainDialog, FileNameBuffer, kept);
             break;
     }
     return 1;

@@ -164,15 +164,18 @@ bool CloseFile(std::FILE* file, bool commit) {
 
 bool EndFileHere(std::FILE* file) { return system_steps::EndFileHere(file); }
 
-PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists) {
+PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists,
+                          char* asidePath) {
     if (Faults & TakeName && !targetExists) std::ofstream(target) << "taken";
     if (Faults & FailPlace) return PlaceFailed;
     if (Faults & HoldTarget) return PlaceInPlace;
     if (Faults & LoseName) {
-        fs::rename(target, fs::path(target).parent_path() / ".corvane-1.tmp");
+        const std::string aside = (fs::path(target).parent_path() / ".corvane-1.tmp").string();
+        fs::rename(target, aside);
+        std::strcpy(asidePath, aside.c_str());
         return PlaceLost;
     }
-    return system_steps::ReplaceTarget(tempPath, target, targetExists);
+    return system_steps::ReplaceTarget(tempPath, target, targetExists, asidePath);
 }
 
 bool RemoveFile(const char* path) { return system_steps::RemoveFile(path); }
@@ -551,7 +554,7 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
         {"new name taken meanwhile: written through", "w", false, TakeName, ConfigWritten, New},
         {"target held, open for writing: written in place", "w", true, HoldTarget, ConfigWritten,
          New},
-        {"neither file back under the name: both kept", "w", true, LoseName, ConfigPartlyWritten,
+        {"neither file back under the name: both kept", "w", true, LoseName, ConfigNameLost,
          BothAside},
         // Whatever took the name is not this write's to remove.
         {"new name taken, close fails", "w", false, TakeName | FailClose, ConfigWriteFailed, Taken},
@@ -581,9 +584,12 @@ TEST_F(ConfigWriterTest, EachFailingStepLeavesWhatItsOutcomeSays) {
         Faults = c.faults;
         InPlaceOpens = 0;
         int32_t written = -1;
-        const WriteOutcome outcome = WriteConfigFile(*binds, path.c_str(), c.mode, &written);
+        KeptNames kept = {"", ""};
+        const WriteOutcome outcome = WriteConfigFile(*binds, path.c_str(), c.mode, &written, &kept);
         Faults = 0;
         EXPECT_EQ(c.outcome, outcome);
+        EXPECT_EQ(c.after == BothAside ? ".corvane-1.tmp .corvane-0.tmp" : " ",
+                  std::string(kept.Old) + " " + kept.New);
         EXPECT_EQ(c.outcome == ConfigWritten ? kPreambleLength + 13 : 0, written);
         EXPECT_EQ(expected, FolderContents(dir_));
         EXPECT_EQ(tempFolderBefore, OwnNames(SystemTemp()));

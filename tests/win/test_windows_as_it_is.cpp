@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "../../output/windows_calls.h"
 #include "../../resources/resource.h"
@@ -19,29 +21,43 @@ namespace {
 
 bool OnWindows() { return false; }
 
+// How Windows' replace opens its files, from its reference page: the replaced file for reading,
+// deleting and synchronising, sharing all three; the replacement for reading, writing, deleting
+// and changing its security, or without writing where that is refused, sharing nothing.
+constexpr DWORD AllSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD ReplacedAccess = GENERIC_READ | DELETE | SYNCHRONIZE;
+constexpr DWORD ReplacementAccess = SYNCHRONIZE | GENERIC_READ | DELETE | WRITE_DAC;
+
+bool Opens(LPCWSTR file, DWORD access, DWORD sharing) {
+    HANDLE handle = CreateFileW(file, access, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
+    return true;
+}
+
 // ReplaceFileW as Windows documents it, given a backup name: it opens both files first, so that a
 // hold on either leaves both as they were; then the replaced file moves to the backup name, and
 // the replacement to the replaced file's, which failing leaves the replaced file under the backup
-// name (1177). Windows also gives the replacement the replaced file's attributes and security,
-// which Wine's Unix files cannot take over faithfully: no test looks at them.
-// The flags of the last call: only without the ones that ignore merge and access list errors
-// does Windows keep the file's streams and security.
-DWORD ReplaceFlags;
-
-BOOL WINAPI ReplaceAsDocumented(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
-                                LPVOID, LPVOID) {
-    ReplaceFlags = flags;
-    for (LPCWSTR file : {replaced, replacement}) {
-        HANDLE handle =
-            CreateFileW(file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, 0, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) return FALSE;
-        CloseHandle(handle);
+// name (1177). The reference names no code for a hold: heldCode stands in for the one Windows
+// gives. Windows also gives the replacement the replaced file's attributes and security, which
+// Wine's Unix files cannot take over faithfully: no test looks at them.
+BOOL ReplaceInSteps(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD heldCode,
+                    bool secondMoveFails) {
+    if (!Opens(replaced, ReplacedAccess, AllSharing) ||
+        (!Opens(replacement, ReplacementAccess | GENERIC_WRITE, 0) &&
+         !Opens(replacement, ReplacementAccess, 0))) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION) SetLastError(heldCode);
+        return FALSE;
     }
     if (!MoveFileExW(replaced, backup, MOVEFILE_REPLACE_EXISTING)) return FALSE;
-    if (MoveFileExW(replacement, replaced, 0)) return TRUE;
+    if (!secondMoveFails && MoveFileExW(replacement, replaced, 0)) return TRUE;
     SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
     return FALSE;
+}
+
+BOOL WINAPI ReplaceAsDocumented(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD,
+                                LPVOID, LPVOID) {
+    return ReplaceInSteps(replaced, replacement, backup, ERROR_SHARING_VIOLATION, false);
 }
 
 class WindowsWay : public ::testing::Environment {
@@ -57,64 +73,110 @@ const auto* const TakeWindowsWay = ::testing::AddGlobalTestEnvironment(new Windo
 
 enum class Way { Wine, Windows };
 
-enum class Hold {
-    None,
-    ReadWriteForGood,  // an editor or a sync client: others may read and write, not delete
-    ReadBriefly,       // a scanner for 0.7 s: others may only read
-    ReadForGood,
-    NewFileBriefly,  // a scanner on the new file as it is to take the target's place, 75 ms
-    NewFileForGood,  // a scanner that hangs on the new file: it cannot even be removed
+// Other programs, by the access and sharing with which they open a file.
+enum class Who {
+    Nobody,
+    Editor,      // or a sync client: others may read and write, not delete
+    Scanner,     // a virus scanner or an indexer: others may do anything
+    SyncClient,  // uploading the file: others may only read
 };
+const struct {
+    DWORD Access;
+    DWORD Sharing;
+} Holders[] = {
+    {0, 0},
+    {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+    {GENERIC_READ, AllSharing},
+    {GENERIC_READ, FILE_SHARE_READ},
+};
+
+enum class On {
+    Target,   // from before the write
+    NewFile,  // from when the writer means it to take the target's place
+};
+constexpr DWORD Forever = INFINITE;
 
 enum class Fault {
     None,
-    Keeps1175,          // the replace fails: both files keep their names
-    Keeps1176,          // the same, given a backup name
-    Aside1177,          // the target under the backup name, the new file under its own
+    MergeRefused,       // the replace refused unless asked to let the old security go
+    VolumeRefuses,      // no replace on this volume, whatever it is asked
+    Aside1177,          // once: the target under the backup name, the new file under its own
     Aside1177Stuck,     // the same, and the target's old file cannot move back
-    DeniedForGood,      // access denied, and no program holds the file
+    Aside1177Lost,      // the same, and neither file can move under the target's name
+    DeniedForGood,      // the player may not remove the target, and no program holds it
     FolderTakesNoFile,  // no new file may be made beside the target
     NoHardLinks,        // a new name on a file system without them (FAT)
 };
 
-enum class Shows { Completion, LeftAsItWas, CannotOpen };
+enum class Shows { Completion, LeftAsItWas, CannotOpen, NameLost };
 
 struct Row {
     const char* Name;
     Way Taken;
     int Button;
-    Hold Held;
+    Who Holder;
+    On At;
+    DWORD Until;      // ms waited when the holder lets go
+    DWORD Code;       // what Windows' replace answers the hold with
+    DWORD AsideHeld;  // a sync client on the old file once it is aside, for so many ms waited
     Fault Failing;
     Shows Expected;
-    DWORD Waited;  // ms in all: 25, 50, 75 ... until the hold ends, or twelve of them
+    DWORD Waited;          // ms in all: 25, 50, 75 ... until the holds end, or twelve of them
+    const char* Replaces;  // the flags Windows' replace was asked with, as they changed
+    const char* Stays;     // temp files left beside the config, with the old or the new bytes
 };
 
 constexpr int New = IDC_WRITE_NEW_CONFIG, Add = IDC_ADD_TO_CONFIG;
+constexpr DWORD Merge = REPLACEFILE_IGNORE_MERGE_ERRORS;
+constexpr Way W = Way::Windows;
+constexpr Who None = Who::Nobody, Ed = Who::Editor, Scan = Who::Scanner, Sync = Who::SyncClient;
+constexpr On Tgt = On::Target, NewF = On::NewFile;
+constexpr DWORD Shar = ERROR_SHARING_VIOLATION, Lock = ERROR_LOCK_VIOLATION,
+                Deny = ERROR_ACCESS_DENIED, Rem = ERROR_UNABLE_TO_REMOVE_REPLACED,
+                Mov = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+static_assert(Merge == 2, "the flags below");
 
 // clang-format off
 const Row Rows[] = {
-    {"1175: both keep their names",                              Way::Windows, New, Hold::None,             Fault::Keeps1175,         Shows::LeftAsItWas,    0},
-    {"1176 with a backup name: both keep their names",           Way::Windows, New, Hold::None,             Fault::Keeps1176,         Shows::LeftAsItWas,    0},
-    {"1177: the old file goes back",                             Way::Windows, New, Hold::None,             Fault::Aside1177,         Shows::LeftAsItWas,    0},
-    {"1177: the old file stuck, the new one moves in",           Way::Windows, New, Hold::None,             Fault::Aside1177Stuck,    Shows::Completion,     0},
-    {"access denied that lasts",                                 Way::Windows, New, Hold::None,             Fault::DeniedForGood,     Shows::LeftAsItWas,    0},
-    {"no new file beside it: old bytes kept in the temp folder", Way::Windows, New, Hold::None,             Fault::FolderTakesNoFile, Shows::Completion,     0},
-    {"a new name, no hard links (FAT)",                          Way::Windows, New, Hold::None,             Fault::NoHardLinks,       Shows::Completion,     0},
-    {"the new file held for a moment",                           Way::Windows, New, Hold::NewFileBriefly,   Fault::None,              Shows::Completion,    75},
-    {"the new file held for a moment",                           Way::Wine,    New, Hold::NewFileBriefly,   Fault::None,              Shows::Completion,    75},
-    {"the new file held for good",                               Way::Windows, New, Hold::NewFileForGood,   Fault::None,              Shows::LeftAsItWas, 1950},
-    {"held open by an editor",                                   Way::Windows, New, Hold::ReadWriteForGood, Fault::None,              Shows::Completion,     0},
-    {"held open by an editor",                                   Way::Windows, Add, Hold::ReadWriteForGood, Fault::None,              Shows::Completion,     0},
-    {"held open by an editor",                                   Way::Wine,    New, Hold::ReadWriteForGood, Fault::None,              Shows::Completion,     0},
-    {"held open by an editor",                                   Way::Wine,    Add, Hold::ReadWriteForGood, Fault::None,              Shows::Completion,     0},
-    {"held for 0.7 s",                                           Way::Windows, New, Hold::ReadBriefly,      Fault::None,              Shows::Completion,   700},
-    {"held for 0.7 s",                                           Way::Windows, Add, Hold::ReadBriefly,      Fault::None,              Shows::Completion,   700},
-    {"held for 0.7 s",                                           Way::Wine,    New, Hold::ReadBriefly,      Fault::None,              Shows::Completion,   700},
-    {"held for 0.7 s",                                           Way::Wine,    Add, Hold::ReadBriefly,      Fault::None,              Shows::Completion,   700},
-    {"held for good",                                            Way::Windows, New, Hold::ReadForGood,      Fault::None,              Shows::LeftAsItWas, 1950},
-    {"held for good",                                            Way::Windows, Add, Hold::ReadForGood,      Fault::None,              Shows::CannotOpen,  1950},
-    {"held for good",                                            Way::Wine,    New, Hold::ReadForGood,      Fault::None,              Shows::LeftAsItWas, 1950},
-    {"held for good",                                            Way::Wine,    Add, Hold::ReadForGood,      Fault::None,              Shows::CannotOpen,  1950},
+    {"refused for security: asked again with the flag",   W,         New, None, Tgt,  0,       0,    0,       Fault::MergeRefused,      Shows::Completion,     0,    "0 2", ""},
+    {"a volume that takes no replace: renamed in",        W,         New, None, Tgt,  0,       0,    0,       Fault::VolumeRefuses,     Shows::Completion,     0,    "0 2", ""},
+    {"1177: the old file goes back, asked again",         W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177,         Shows::Completion,     0,    "0 2", ""},
+    {"1177: the old file stuck, the new one moves in",    W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177Stuck,    Shows::Completion,     0,    "0",   ""},
+    {"1177: neither moves, both kept and named",          W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177Lost,     Shows::NameLost,       0,    "0",   ".corvane-0.tmp=new .corvane-2.tmp=old"},
+    {"the target may not be removed",                     W,         New, None, Tgt,  0,       0,    0,       Fault::DeniedForGood,     Shows::LeftAsItWas,    0,    "0 2", ""},
+    {"no new file beside it: old bytes in the temp folder", W,       New, None, Tgt,  0,       0,    0,       Fault::FolderTakesNoFile, Shows::Completion,     0,    "",    ""},
+    {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    ""},
+    // Each code a hold may bring, on either file.
+    {"the target held for a moment, 32",                  W,         New, Sync, Tgt,  75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the target held for a moment, 33",                  W,         New, Sync, Tgt,  75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the target held for a moment, 5",                   W,         New, Sync, Tgt,  75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the target held for a moment, 1175",                W,         New, Sync, Tgt,  75,      Rem,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the target held for a moment, 1176",                W,         New, Sync, Tgt,  75,      Mov,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the new file held for a moment, 32",                W,         New, Scan, NewF, 75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the new file held for a moment, 33",                W,         New, Scan, NewF, 75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the new file held for a moment, 5",                 W,         New, Scan, NewF, 75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the new file held for a moment, 1175",              W,         New, Scan, NewF, 75,      Rem,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the new file held for a moment, 1176",              W,         New, Scan, NewF, 75,      Mov,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the new file held for a moment",                    Way::Wine, New, Sync, NewF, 75,      0,    0,       Fault::None,              Shows::Completion,    75,    "",    ""},
+    {"the new file held for good by a scanner",           W,         New, Scan, NewF, Forever, Deny, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   ""},
+    {"the new file held for good by a sync client",       W,         New, Sync, NewF, Forever, Shar, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   ".corvane-0.tmp=new"},
+    // The name put right, and the old file removed, with waits of their own.
+    {"past the replace's waits, 1177, the old file held", W,         New, Scan, NewF, 1950,    Mov,  75,      Fault::Aside1177,         Shows::Completion,  2025,    "0 2", ""},
+    {"past the replace's waits, the old file held",       W,         New, Scan, NewF, 1950,    Mov,  75,      Fault::None,              Shows::Completion,  2025,    "0",   ""},
+    {"the old file held for good once replaced",          W,         New, None, Tgt,  0,       0,    Forever, Fault::None,              Shows::Completion,  1950,    "0",   ".corvane-2.tmp=old"},
+    {"a scanner on the target",                           W,         New, Scan, Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "0",   ""},
+    {"held open by an editor",                            W,         New, Ed,   Tgt,  Forever, Shar, 0,       Fault::None,              Shows::Completion,     0,    "0",   ""},
+    {"held open by an editor",                            W,         Add, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    ""},
+    {"held open by an editor",                            Way::Wine, New, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    ""},
+    {"held open by an editor",                            Way::Wine, Add, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    ""},
+    {"held for 0.7 s",                                    W,         New, Sync, Tgt,  700,     Shar, 0,       Fault::None,              Shows::Completion,   700,    "0",   ""},
+    {"held for 0.7 s",                                    W,         Add, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    ""},
+    {"held for 0.7 s",                                    Way::Wine, New, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    ""},
+    {"held for 0.7 s",                                    Way::Wine, Add, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    ""},
+    {"held for good",                                     W,         New, Sync, Tgt,  Forever, Shar, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   ""},
+    {"held for good",                                     W,         Add, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::CannotOpen,  1950,    "",    ""},
+    {"held for good",                                     Way::Wine, New, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::LeftAsItWas, 1950,    "",    ""},
+    {"held for good",                                     Way::Wine, Add, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::CannotOpen,  1950,    "",    ""},
 };
 // clang-format on
 
@@ -122,69 +184,101 @@ const Row Rows[] = {
 
 const Row* Current;
 std::wstring RowFolder;  // where the target is, with a final separator
-HANDLE Held = INVALID_HANDLE_VALUE;
-DWORD ReleaseAfter;  // ms waited
+std::wstring Target;
+std::wstring SystemTemp;  // with a final separator
+struct Holding {
+    HANDLE Handle;
+    DWORD Until;  // ms waited
+};
+std::vector<Holding> Holds;
 std::wstring Backup;
-bool NewFileHeld;
+bool NewFileHeld, AsideHeld, GaveCode, FaultDone, Made1177;
+std::string Replaces;  // the flags of each call of the replace, where they changed
+DWORD LastFlags;
+std::string KeptInTemp;
 struct {
     DWORD Total;
     bool WithWaitCursor;
 } Waits;
 WindowsCalls Real;
 
-HANDLE HoldFile(LPCWSTR file, DWORD access, DWORD sharing) {
-    return CreateFileW(file, access, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+void HoldFile(LPCWSTR file, Who who, DWORD until) {
+    const auto& holder = Holders[static_cast<int>(who)];
+    HANDLE handle =
+        CreateFileW(file, holder.Access, holder.Sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, handle) << "the hold the row names";
+    Holds.push_back({handle, until == Forever ? Forever : Waits.Total + until});
 }
 
-void Release() {
-    if (Held != INVALID_HANDLE_VALUE) CloseHandle(Held);
-    Held = INVALID_HANDLE_VALUE;
-}
-
-// A scanner opens the new file just as the writer means it to take the target's place.
-void HoldNewFile(LPCWSTR file) {
-    if ((Current->Held != Hold::NewFileBriefly && Current->Held != Hold::NewFileForGood) ||
-        NewFileHeld) {
-        return;
+void ReleaseHolds(DWORD waited) {
+    for (Holding& hold : Holds) {
+        if (hold.Handle != INVALID_HANDLE_VALUE && hold.Until <= waited) {
+            CloseHandle(hold.Handle);
+            hold.Handle = INVALID_HANDLE_VALUE;
+        }
     }
-    Held = HoldFile(file, GENERIC_READ, FILE_SHARE_READ);
-    ReleaseAfter = Current->Held == Hold::NewFileBriefly ? 75 : INFINITE;
+}
+
+// Another program opens the new file just as the writer means it to take the target's place.
+void HoldNewFile(LPCWSTR file) {
+    if (Current->Holder == Who::Nobody || Current->At != On::NewFile || NewFileHeld) return;
+    HoldFile(file, Current->Holder, Current->Until);
     NewFileHeld = true;
 }
 
+// A sync client opens the old file once it is under its temp name.
+void HoldAside(LPCWSTR backup) {
+    if (Current->AsideHeld == 0 || AsideHeld) return;
+    HoldFile(backup, Who::SyncClient, Current->AsideHeld);
+    AsideHeld = true;
+}
+
 BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
-                          LPVOID exclude, LPVOID reserved) {
-    ReplaceFlags = flags;
-    HoldNewFile(replacement);
-    const DWORD errors[] = {0,
-                            ERROR_UNABLE_TO_REMOVE_REPLACED,
-                            ERROR_UNABLE_TO_MOVE_REPLACEMENT,
-                            ERROR_UNABLE_TO_MOVE_REPLACEMENT_2,
-                            ERROR_UNABLE_TO_MOVE_REPLACEMENT_2,
-                            ERROR_ACCESS_DENIED,
-                            0,
-                            0};
-    const DWORD error = errors[static_cast<int>(Current->Failing)];
-    if (error == 0)
-        return ReplaceAsDocumented(replaced, replacement, backup, flags, exclude, reserved);
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-        Backup = backup;
-        MoveFileExW(replaced, backup, 0);
+                          LPVOID, LPVOID) {
+    if (Replaces.empty() || flags != LastFlags) {
+        Replaces += (Replaces.empty() ? "" : " ") + std::to_string(flags);
     }
+    LastFlags = flags;
+    HoldNewFile(replacement);
+    Backup = backup;
+    const Fault fault = Current->Failing;
+    if ((fault == Fault::MergeRefused && !(flags & Merge)) || fault == Fault::VolumeRefuses ||
+        fault == Fault::DeniedForGood) {
+        FaultDone = true;
+        SetLastError(fault == Fault::VolumeRefuses ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const bool once = fault >= Fault::Aside1177 && fault <= Fault::Aside1177Lost && !Made1177;
+    const DWORD code = Current->Code ? Current->Code : ERROR_SHARING_VIOLATION;
+    const BOOL replacedNow = ReplaceInSteps(replaced, replacement, backup, code, once);
+    const DWORD error = GetLastError();
+    GaveCode = GaveCode || (!replacedNow && error == code && Current->Code);
+    if (!replacedNow && error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+        Made1177 = true;
+        FaultDone = FaultDone || fault == Fault::Aside1177;
+    }
+    if (replacedNow || Made1177) HoldAside(backup);
     SetLastError(error);
-    return FALSE;
+    return replacedNow;
 }
 
 BOOL WINAPI LinkForRow(LPCWSTR name, LPCWSTR existing, LPSECURITY_ATTRIBUTES security) {
     if (Current->Failing != Fault::NoHardLinks)
         return Real.CreateHardLinkW(name, existing, security);
+    FaultDone = true;
     SetLastError(ERROR_INVALID_FUNCTION);
     return FALSE;
 }
 
 BOOL WINAPI MoveForRow(LPCWSTR from, LPCWSTR to, DWORD flags) {
     if (flags & MOVEFILE_REPLACE_EXISTING) HoldNewFile(from);
-    if (Current->Failing == Fault::Aside1177Stuck && Backup == from) {
+    const Fault fault = Current->Failing;
+    const bool stuck = Made1177 && Backup == from &&
+                       (fault == Fault::Aside1177Stuck || fault == Fault::Aside1177Lost);
+    const bool lost = Made1177 && fault == Fault::Aside1177Lost && Target == to;
+    const bool denied = fault == Fault::DeniedForGood && Target == to;
+    if (stuck || lost || denied) {
+        FaultDone = FaultDone || lost || (stuck && fault == Fault::Aside1177Stuck) || denied;
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -195,23 +289,43 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
                            LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                            HANDLE from) {
     const std::wstring name = file;
-    if (Current->Failing == Fault::FolderTakesNoFile && disposition == CREATE_NEW &&
-        name.rfind(RowFolder, 0) == 0 && name.find(L'\\', RowFolder.size()) == std::wstring::npos) {
+    const bool inRowFolder =
+        name.rfind(RowFolder, 0) == 0 && name.find(L'\\', RowFolder.size()) == std::wstring::npos;
+    const Fault fault = Current->Failing;
+    if ((fault == Fault::FolderTakesNoFile && disposition == CREATE_NEW && inRowFolder) ||
+        (fault == Fault::DeniedForGood && (access & DELETE) && name == Target)) {
+        FaultDone = true;
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     return Real.CreateFileW(file, access, sharing, security, disposition, flags, from);
 }
 
+// The copy of old bytes in the system's temp folder is looked at as it goes.
+BOOL WINAPI DeleteForRow(LPCWSTR file) {
+    if (std::wstring(file).rfind(SystemTemp, 0) == 0) KeptInTemp = FileBytes(Utf8(file));
+    return Real.DeleteFileW(file);
+}
+
 VOID WINAPI SleepForRow(DWORD wait) {
     Waits.WithWaitCursor = Waits.WithWaitCursor && GetCursor() == LoadCursor(nullptr, IDC_WAIT);
     Real.Sleep(wait);
     Waits.Total += wait;
-    if (Waits.Total >= ReleaseAfter) Release();
+    ReleaseHolds(Waits.Total);
+}
+
+// What the folder is to hold besides the config: "name=old name=new".
+void AddStaying(std::map<std::string, std::string>& expected, const std::string& stays,
+                const std::string& old, const std::string& written) {
+    std::istringstream names(stays);
+    for (std::string entry; names >> entry;) {
+        const size_t is = entry.find('=');
+        expected[entry.substr(0, is)] = entry.substr(is + 1) == "old" ? old : written;
+    }
 }
 
 // Each row on the player's config beside another file of the folder: what the folder holds after,
-// name by name and byte for byte, the message, and the waits, which never pass two seconds.
+// name by name and byte for byte, the message, the waits, and what Windows' replace was asked.
 TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
     const std::string earlier = "seta name \"player\"\r\nbind x \"kill\"\r\n";
     const std::string block = std::string(WrittenHeader) + "bind space \"+moveup\"\r\n";
@@ -233,28 +347,27 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         std::map<std::string, std::string> expected = FolderContents(folder);
         const std::string written = row.Button == Add ? earlier + block : block;
         if (row.Expected == Shows::Completion) expected["binds.cfg"] = written;
-        // The new file stays while it is held.
-        if (row.Held == Hold::NewFileForGood) expected[".corvane-0.tmp"] = block;
+        if (row.Expected == Shows::NameLost) expected.erase("binds.cfg");
+        AddStaying(expected, row.Stays, earlier, block);
 
         Current = &row;
         RowFolder = Widened(folder + "\\");
+        Target = Widened(path);
+        SystemTemp = Widened(systemTemp + "\\");
         Backup.clear();
-        NewFileHeld = false;
+        Replaces.clear();
+        KeptInTemp.clear();
+        NewFileHeld = AsideHeld = GaveCode = FaultDone = Made1177 = false;
         Waits = {0, true};
-        ReleaseAfter = row.Held == Hold::ReadBriefly ? 700 : INFINITE;
-        if (row.Held == Hold::ReadWriteForGood) {
-            Held = HoldFile(Widened(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE);
-        } else if (row.Held == Hold::ReadBriefly || row.Held == Hold::ReadForGood) {
-            Held = HoldFile(Widened(path).c_str(), GENERIC_READ, FILE_SHARE_READ);
+        if (row.Holder != Who::Nobody && row.At == On::Target) {
+            HoldFile(Target.c_str(), row.Holder, row.Until);
         }
-        ASSERT_TRUE(row.Held == Hold::None || row.Held >= Hold::NewFileBriefly ||
-                    Held != INVALID_HANDLE_VALUE);
         SystemCalls.UnderWine = row.Taken == Way::Wine ? Real.UnderWine : OnWindows;
         SystemCalls.ReplaceFileW = ReplaceForRow;
         SystemCalls.MoveFileExW = MoveForRow;
         SystemCalls.CreateHardLinkW = LinkForRow;
         SystemCalls.CreateFileW = CreateForRow;
+        SystemCalls.DeleteFileW = DeleteForRow;
         SystemCalls.Sleep = SleepForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());
         SavePathPrompt saved = AskSavePath;
@@ -265,7 +378,8 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         const DWORD elapsed = GetTickCount() - start;
         AskSavePath = saved;
         SystemCalls = Real;
-        Release();
+        ReleaseHolds(Forever);
+        Holds.clear();
 
         std::string seen;
         for (const SeenMessageBox& box : outcome.Boxes) seen += "[" + box.Text + "] ";
@@ -273,20 +387,30 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
             EXPECT_TRUE(outcome.Boxes.empty()) << seen;
             EXPECT_EQ(1u, outcome.Completions.size());
         } else {
-            const bool left = row.Expected == Shows::LeftAsItWas;
-            const std::string text = std::string(left ? CannotWriteText : CannotOpenText) + "\n\n" +
-                                     path + (left ? std::string("\n\n") + LeftAsItWasText : "");
+            const char* fates[] = {"", LeftAsItWasText, "",
+                                   "Its old text is now in .corvane-2.tmp and the new text in "
+                                   ".corvane-0.tmp, in the same folder."};
+            const std::string fate = fates[static_cast<int>(row.Expected)];
+            const std::string text =
+                std::string(row.Expected == Shows::CannotOpen ? CannotOpenText : CannotWriteText) +
+                "\n\n" + path + (fate.empty() ? "" : "\n\n" + fate);
             ASSERT_EQ(1u, outcome.Boxes.size()) << seen;
             EXPECT_EQ(text, outcome.Boxes[0].Text);
             EXPECT_TRUE(outcome.Completions.empty()) << "a failed write reported as done";
         }
         EXPECT_EQ(expected, FolderContents(folder));
         EXPECT_EQ(std::vector<std::string>{}, FolderEntries(systemTemp));
+        EXPECT_EQ(row.Failing == Fault::FolderTakesNoFile ? earlier : "", KeptInTemp);
         // A refusal that is no hold is told at once, and one that lasts within two seconds.
         EXPECT_EQ(row.Waited, Waits.Total);
-        EXPECT_EQ(0u, ReplaceFlags);
+        EXPECT_EQ(row.Replaces, Replaces);
         EXPECT_TRUE(Waits.WithWaitCursor) << "a wait without the wait cursor";
-        if (row.Waited == 1950) std::printf("[ INFO     ] the message after %lu ms\n", elapsed);
+        // The stand-ins did what the row names.
+        EXPECT_EQ(row.Failing != Fault::None, FaultDone);
+        EXPECT_EQ(row.Holder != Who::Nobody && row.At == On::NewFile, NewFileHeld);
+        EXPECT_EQ(row.AsideHeld != 0, AsideHeld);
+        EXPECT_EQ(row.Code != 0, GaveCode);
+        if (row.Waited >= 1950) std::printf("[ INFO     ] %s: %lu ms\n", row.Name, elapsed);
     }
     SetEnvironmentVariableW(L"TMP", tmp[0] ? tmp : nullptr);
     RemoveTree(systemTemp);
