@@ -116,7 +116,7 @@ struct Row {
     int Button;
     Who Holder;
     On At;
-    DWORD Until;      // ms waited when the holder lets go
+    DWORD Until;      // ms waited when the holder lets go; 0: as soon as the replace met it
     DWORD Code;       // what Windows' replace answers the hold with
     DWORD AsideHeld;  // a sync client on the old file once it is aside, for so many ms waited
     Fault Failing;
@@ -152,6 +152,10 @@ const Row Rows[] = {
     {"the target held for a moment, 5",                   W,         New, Sync, Tgt,  75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
     {"the target held for a moment, 1175",                W,         New, Sync, Tgt,  75,      Rem,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
     {"the target held for a moment, 1176",                W,         New, Sync, Tgt,  75,      Mov,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    // A hold that ends as the replace meets it: the code alone tells.
+    {"the target let go as the replace failed, 32",       W,         New, Sync, Tgt,  0,       Shar, 0,       Fault::None,              Shows::Completion,    25,    "0",   ""},
+    {"the target let go as the replace failed, 33",       W,         New, Sync, Tgt,  0,       Lock, 0,       Fault::None,              Shows::Completion,    25,    "0",   ""},
+    {"the target let go as the replace failed, 5",        W,         New, Sync, Tgt,  0,       Deny, 0,       Fault::None,              Shows::Completion,     0,    "0 2", ""},
     {"the new file held for a moment, 32",                W,         New, Scan, NewF, 75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
     {"the new file held for a moment, 33",                W,         New, Scan, NewF, 75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
     {"the new file held for a moment, 5",                 W,         New, Scan, NewF, 75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
@@ -252,6 +256,7 @@ BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup,
     const DWORD code = Current->Code ? Current->Code : ERROR_SHARING_VIOLATION;
     const BOOL replacedNow = ReplaceInSteps(replaced, replacement, backup, code, once);
     const DWORD error = GetLastError();
+    ReleaseHolds(Waits.Total);
     GaveCode = GaveCode || (!replacedNow && error == code && Current->Code);
     if (!replacedNow && error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
         Made1177 = true;
