@@ -106,6 +106,7 @@ enum class Fault {
     DeniedForGood,      // the player may not remove the target, and no program holds it
     FolderTakesNoFile,  // no new file may be made beside the target
     NoHardLinks,        // a new name on a file system without them (FAT)
+    NoHardLinksTaken,   // the same, and another program makes the file meanwhile
 };
 
 enum class Shows { Completion, LeftAsItWas, CannotOpen, NameLost };
@@ -146,6 +147,7 @@ const Row Rows[] = {
     {"the target may not be removed",                     W,         New, None, Tgt,  0,       0,    0,       Fault::DeniedForGood,     Shows::LeftAsItWas,    0,    "0 2", ""},
     {"no new file beside it: old bytes in the temp folder", W,       New, None, Tgt,  0,       0,    0,       Fault::FolderTakesNoFile, Shows::Completion,     0,    "",    ""},
     {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    ""},
+    {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    ""},
     // Each code a hold may bring, on either file.
     {"the target held for a moment, 32",                  W,         New, Sync, Tgt,  75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
     {"the target held for a moment, 33",                  W,         New, Sync, Tgt,  75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
@@ -268,7 +270,7 @@ BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup,
 }
 
 BOOL WINAPI LinkForRow(LPCWSTR name, LPCWSTR existing, LPSECURITY_ATTRIBUTES security) {
-    if (Current->Failing != Fault::NoHardLinks)
+    if (Current->Failing != Fault::NoHardLinks && Current->Failing != Fault::NoHardLinksTaken)
         return Real.CreateHardLinkW(name, existing, security);
     FaultDone = true;
     SetLastError(ERROR_INVALID_FUNCTION);
@@ -286,6 +288,9 @@ BOOL WINAPI MoveForRow(LPCWSTR from, LPCWSTR to, DWORD flags) {
         FaultDone = FaultDone || lost || (stuck && fault == Fault::Aside1177Stuck) || denied;
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
+    }
+    if (fault == Fault::NoHardLinksTaken && Target == to) {
+        FaultDone = PutFileBytes(Utf8(to), "taken");
     }
     return Real.MoveFileExW(from, to, flags);
 }
@@ -345,7 +350,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         const std::string folder = Folder + "\\" + std::to_string(++index);
         CreateDirectoryW(WidePath(folder).c_str(), nullptr);
         const std::string path = folder + "\\binds.cfg";
-        ASSERT_TRUE(row.Failing == Fault::NoHardLinks || PutFileBytes(path, earlier));
+        ASSERT_TRUE(row.Failing >= Fault::NoHardLinks || PutFileBytes(path, earlier));
         ASSERT_TRUE(PutFileBytes(folder + "\\other.cfg", "keep"));
         // A leftover of a write that never ended keeps its bytes.
         ASSERT_TRUE(PutFileBytes(folder + "\\.corvane-1.tmp", "left"));
