@@ -52,8 +52,8 @@ void RemoveAside(const wchar_t* aside) {
 }
 
 // The old file went aside and the new one could not follow: the old one goes back, or where it
-// cannot, the new one takes the name, and the write has succeeded after all. Both moves have
-// waits of their own, so that a hold the replace waited for does not leave the name empty.
+// cannot, the new one takes the name, and the write has succeeded after all. This has waits of
+// its own, so that the replace's having spent them on a hold does not leave the name empty.
 PlaceAnswer PutNameRight(const wchar_t* temp, const wchar_t* target, const wchar_t* aside) {
     StartHoldWaits();
     if (MoveWaiting(aside, target)) return PlaceFailed;
@@ -79,6 +79,7 @@ PlaceAnswer ReplaceAsWindowsDoes(const char* tempPath, const wchar_t* temp, cons
     while (!SystemCalls.ReplaceFileW(target, temp, aside, flags, nullptr, nullptr)) {
         const DWORD error = GetLastError();
         if (SystemCalls.GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES) {
+            // With the old file back, the replace is tried as after any other refusal.
             const PlaceAnswer putRight = PutNameRight(temp, target, aside);
             if (putRight != PlaceFailed) return putRight;
         } else if (IsHeldButWritable(target)) {
