@@ -74,7 +74,8 @@ constexpr DWORD ReplaceAccess = GENERIC_READ | DELETE | SYNCHRONIZE;
 PlaceAnswer ReplaceAsWindowsDoes(const char* tempPath, const wchar_t* temp, const wchar_t* target,
                                  char* asidePath) {
     WideName aside;
-    if (!FreeAsideName(tempPath, asidePath, aside)) return PlaceFailed;
+    // Without a known name for the old file the replace is not safe: a failure could lose it.
+    if (!FreeAsideName(tempPath, asidePath, aside)) return RenameOver(temp, target);
     DWORD flags = 0;
     while (!SystemCalls.ReplaceFileW(target, temp, aside, flags, nullptr, nullptr)) {
         const DWORD error = GetLastError();

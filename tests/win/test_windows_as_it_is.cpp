@@ -105,6 +105,7 @@ enum class Fault {
     Aside1177Lost,      // the same, and neither file can move under the target's name
     DeniedForGood,      // the player may not remove the target, and no program holds it
     FolderTakesNoFile,  // no new file may be made beside the target
+    NoNameAside,        // the new file may, but no name for the old file can be had
     NoHardLinks,        // a new name on a file system without them (FAT)
     NoHardLinksTaken,   // the same, and another program makes the file meanwhile
 };
@@ -146,6 +147,7 @@ const Row Rows[] = {
     {"1177: neither moves, both kept and named",          W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177Lost,     Shows::NameLost,       0,    "0",   ".corvane-0.tmp=new .corvane-2.tmp=old"},
     {"the target may not be removed",                     W,         New, None, Tgt,  0,       0,    0,       Fault::DeniedForGood,     Shows::LeftAsItWas,    0,    "0 2", ""},
     {"no new file beside it: old bytes in the temp folder", W,       New, None, Tgt,  0,       0,    0,       Fault::FolderTakesNoFile, Shows::Completion,     0,    "",    ""},
+    {"no name beside it for the old file: renamed in",    W,         New, None, Tgt,  0,       0,    0,       Fault::NoNameAside,       Shows::Completion,     0,    "",    ""},
     {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    ""},
     {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    ""},
     // Each code a hold may bring, on either file.
@@ -302,7 +304,9 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
     const bool inRowFolder =
         name.rfind(RowFolder, 0) == 0 && name.find(L'\\', RowFolder.size()) == std::wstring::npos;
     const Fault fault = Current->Failing;
+    const bool probe = flags & FILE_FLAG_DELETE_ON_CLOSE;
     if ((fault == Fault::FolderTakesNoFile && disposition == CREATE_NEW && inRowFolder) ||
+        (fault == Fault::NoNameAside && disposition == CREATE_NEW && inRowFolder && probe) ||
         (fault == Fault::DeniedForGood && (access & DELETE) && name == Target)) {
         FaultDone = true;
         SetLastError(ERROR_ACCESS_DENIED);
