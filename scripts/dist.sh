@@ -65,6 +65,8 @@ mkdir -p "$pkg/DEBIAN"
 sed -e "s/@VERSION@/$version/" -e "s/@INSTALLED_SIZE@/$kib/" "$root/packaging/control" \
     >"$pkg/DEBIAN/control"
 (cd "$pkg" && find usr -type f | sort | xargs md5sum >DEBIAN/md5sums)
+install -m 0755 "$root/packaging/postinst" "$root/packaging/postrm" "$pkg/DEBIAN/"
+install -m 0644 "$root/packaging/triggers" "$pkg/DEBIAN/"
 chmod 0644 "$pkg/DEBIAN/control" "$pkg/DEBIAN/md5sums"
 stamp "$pkg"
 dpkg-deb --root-owner-group -Zxz --build "$pkg" "$dist/$deb" >/dev/null
