@@ -11,36 +11,49 @@ apt-get update -qq >/dev/null 2>&1 || fail "apt-get update failed"
 apt-get install -y -qq "$deb" >/tmp/install.log 2>&1 || { tail -20 /tmp/install.log; fail "apt-get install $deb failed"; }
 echo "install-run: apt-get install ./${deb##*/} brought $(grep -c '^Setting up' /tmp/install.log) packages"
 [[ $(command -v corvane) == /usr/bin/corvane ]] || fail "corvane is not /usr/bin/corvane"
+touch /tmp/installed # Wine's own postinst writes its zlib1.dll; nothing may from here on
+ready=$(readlink -e /var/lib/corvane/prefix) && [[ -z "$(find "$ready" ! -user root -o ! -type l -perm /022)" ]] &&
+    echo "install-run: ready prefix $ready: $(du -sm "$ready" | cut -f1) MB, root's, read-only to others" ||
+    fail "no ready prefix, or not root's alone and read-only"
 # Only to watch the window; a desktop has these already.
-apt-get install -y -qq --no-install-recommends xvfb xauth x11-utils x11-apps >/dev/null 2>&1 ||
+apt-get install -y -qq --no-install-recommends xvfb xauth x11-utils x11-apps xdotool >/dev/null 2>&1 ||
     fail "could not install the virtual display"
 
-useradd -m -s /bin/bash player || fail "useradd failed"
+useradd -m -s /bin/bash player && useradd -m -s /bin/bash player2 || fail "useradd failed"
 cat >/tmp/as-player.sh <<'EOF'
 set -uo pipefail
-Xvfb :42 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb.log 2>&1 &
+Xvfb :42 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb-$USER.log 2>&1 &
+trap "kill $!; wait $!" EXIT # the next player takes the display
 export DISPLAY=:42
 for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 prefix=$HOME/.local/share/corvane/wine
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 best() { printf '%s\n' "$@" | sort -n | head -1; }
 links() { find "$prefix" -lname '*/x86_64-windows/*' | wc -l; }
-
-# Starts corvane, waits for its main window (a first start makes the prefix, which takes a while)
-# and ends it again, the launcher's own work included. Sets window and took.
-start_corvane() {
-    local begin=$EPOCHREALTIME pid
-    corvane >>/tmp/corvane.log 2>&1 &
-    pid=$!
-    window=""
-    for _ in $(seq 1 6000); do
-        window=$(xwininfo -root -tree 2>/dev/null | awk '/"Corvane \[v1.1\]"/ {print $1; exit}')
-        [[ -n "$window" ]] && break
+# Sets w to the window named $1 (within 120 s); updating, if Wine's "being updated" window showed.
+window_named() {
+    local tree i
+    for i in $(seq 1 6000); do
+        tree=$(xwininfo -root -tree 2>/dev/null) && [[ $tree == *'"Wine": ('* ]] && updating=yes
+        w=$(awk -v n="\"$1\"" 'index($0, n) {print $1; exit}' <<<"$tree") && [[ -n "$w" ]] && return
         sleep 0.02
     done
-    took=$(seconds "$begin" "$EPOCHREALTIME")
+    return 1
+}
+# The launcher first: it would take a Corvane killed for a failed start.
+end_corvane() { kill "$pid"; WINEPREFIX=$prefix wineserver -k 2>/dev/null; wait "$pid"; }
+
+# Starts corvane, waits for its main window (a first start, $1 copied or made: from a home without
+# a prefix) and ends it again, the launcher's own work included. Sets window and took.
+start_corvane() {
+    local begin=$EPOCHREALTIME updating=""
+    [[ ${1:-look} != look ]] && rm -rf "$HOME/.local/share/corvane"
+    corvane >>/tmp/corvane-$USER.log 2>&1 &
+    pid=$!
+    window_named 'Corvane [v1.1]'
+    window=$w took=$(seconds "$begin" "$EPOCHREALTIME")
     if [[ -z "$window" ]]; then
-        cat /tmp/corvane.log
+        cat /tmp/corvane-$USER.log
         echo "the main window did not appear in $took s; the prefix holds $(du -sh "$prefix" | cut -f1)"
         for p in /proc/[0-9]*; do [[ -O $p ]] && echo "running: $(tr '\0' ' ' <"$p/cmdline")"; done
         return 1
@@ -51,14 +64,62 @@ start_corvane() {
         echo "window: $(xwininfo -id "$window" | awk -F'"' '/xwininfo:/ {print $2}')"
         echo "class: $(xprop -id "$window" WM_CLASS | sed 's/.*= //')"
     fi
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    wait "$pid" # the status of a killed Corvane says nothing
-    return 0
+    end_corvane
+    # The ready prefix copied without Wine's "being updated" window, or not copied, not fitting.
+    [[ ${1:-} != copied || (-f $prefix/.corvane-ready && -z $updating) ]] &&
+        [[ ${1:-} != made || ! -f $prefix/.corvane-ready ]] || { echo "not $1 as expected"; return 1; }
 }
 
-# Side by side, best of three each: the first start from a home without a prefix, and a plain
-# wineboot --init into an empty prefix folder.
-firsts=() plains=()
+# The prefix is this player's alone: its profile folder, and every folder and name in its registry.
+own_prefix() {
+    local names=$(grep -ohi '\\\\users\\\\[^\\"]*\|^"USERNAME"="[^"]*"' "$prefix"/*.reg | sort | uniq -c)
+    echo "profile folders:" $(ls "$prefix/drive_c/users") "; the registry's (grep -ohi, counted):" $names
+    [[ "$(ls "$prefix/drive_c/users" | tr '\n' ' ')" == "Public $USER " ]] &&
+        ! grep -v -e "\\\\\\\\users\\\\\\\\$USER\$" -e '\\\\users\\\\Public$' -e "=\"$USER\"\$" <<<"$names" ||
+        { echo "the profile folder or the registry names another account"; return 1; }
+}
+
+# Writes a new config through the buttons (the templates' centres: with MS Sans Serif 8 at 96 dpi
+# a dialog unit is 1.5 x 1.625 pixels) and the save dialog, typing a name only: it goes to $1.
+save_probe() {
+    corvane >>/tmp/corvane-$USER.log 2>&1 &
+    pid=$!
+    window_named 'Corvane [v1.1]' && xdotool mousemove --window "$w" 616 76 click 1 && # Write Config File
+        window_named 'Config File Write Options' && xdotool mousemove --window "$w" 60 115 click 1 &&
+        window_named 'Save As' && sleep 0.5 && xdotool type probe && xdotool key Return && sleep 2
+    saved=$(find "$HOME" -path "$HOME/.local" -prune -o -name probe.cfg -print)
+    end_corvane
+    [[ $saved == "$1" ]] && echo "the save dialog of a first Write New Config opened in ${1%/*}" ||
+        { echo "the save dialog wrote probe.cfg to '$saved', not $1"; return 1; }
+}
+
+# Starts corvane with the environment $2...: it must end with status 1 and a window saying $1.
+told() {
+    local text="" p
+    env "${@:2}" corvane >>/tmp/corvane-$USER.log 2>&1 &
+    pid=$! && window_named Corvane
+    for p in /proc/[0-9]*; do # xmessage is given the text
+        [[ -O $p && $(<"$p/comm") == xmessage ]] && text=$(tr '\0\n' '  ' <"$p/cmdline") && kill "${p#/proc/}"
+    done 2>/dev/null
+    wait "$pid"
+    [[ $? == 1 && $text == *"$1"* ]] && echo "told in a window, exit status 1: ${text#*-center }" ||
+        { echo "no window said '$1': $text"; return 1; }
+}
+
+case $1 in
+home) # no game folder: the home, its dot folders listed (dir leaves out what Wine marks hidden)
+    start_corvane copied && own_prefix && save_probe "$HOME/probe.cfg" &&
+        listed=$(WINEPREFIX=$prefix wine cmd /c dir /b "Z:${HOME//\//\\}" 2>/dev/null | tr -d '\r') &&
+        { grep -qx '\.local' <<<"$listed" && echo "the home as Wine lists it:" $listed || ! echo "no .local:" $listed; }
+    exit ;;
+later | made | copied) start_corvane "${1#later}" && echo "the window in $took s"; exit ;;
+starts) ;;
+*) told "$@"; exit ;;
+esac
+mkdir -p "$HOME/.q3a/q3ut4" # this player has the game's config folder
+# Side by side, best of three each: the first start from a home without a prefix, a later start,
+# and a plain wineboot --init into an empty prefix folder.
+firsts=() laters=() plains=()
 for _ in 1 2 3; do
     rm -rf "$HOME/plain" && mkdir "$HOME/plain"
     begin=$EPOCHREALTIME
@@ -66,14 +127,17 @@ for _ in 1 2 3; do
         >/dev/null 2>&1 </dev/null
     plains+=("$(seconds "$begin" "$EPOCHREALTIME")")
     WINEPREFIX=$HOME/plain wineserver -k 2>/dev/null
-    rm -rf "$HOME/.local/share/corvane"
-    start_corvane || exit 1
+    start_corvane copied || exit 1
     firsts+=("$took")
+    start_corvane || exit 1
+    laters+=("$took")
 done
 rm -rf "$HOME/plain"
-echo "first start: best $(best "${firsts[@]}") s (${firsts[*]}), plain wineboot --init: best" \
-    "$(best "${plains[@]}") s (${plains[*]}), ratio $(awk -v a="$(best "${firsts[@]}")" \
-    -v b="$(best "${plains[@]}")" 'BEGIN { printf "%.2f", a / b }')"
+ratio=$(awk -v a="$(best "${firsts[@]}")" -v b="$(best "${laters[@]}")" 'BEGIN { printf "%.2f", a / b }')
+echo "first start: best $(best "${firsts[@]}") s (${firsts[*]}), later start: best" \
+    "$(best "${laters[@]}") s (${laters[*]}), plain wineboot --init: best $(best "${plains[@]}")" \
+    "s (${plains[*]}); first/later $ratio; no \"being updated\" window"
+awk -v r="$ratio" 'BEGIN { exit !(r <= 1.5) }' || { echo "the first start took over 1.5 x a later one"; exit 1; }
 size=$(du -sm "$prefix" | cut -f1)
 echo "prefix after the first start: $size MB, $(links) links into Wine's tree"
 ((size <= 32)) || { echo "the prefix holds more than 32 MB"; exit 1; }
@@ -82,9 +146,10 @@ for font in ms_sans_serif.ttf marlett.ttf; do
     [[ -f "$fonts/$font" ]] || { echo "no $font in $fonts"; exit 1; }
 done
 echo "fonts: ms_sans_serif.ttf and marlett.ttf in $fonts"
+own_prefix && save_probe "$HOME/.q3a/q3ut4/probe.cfg" || exit 1
 
-# Wine's own files stay as they were through a forced update (what Wine runs after an upgrade)
-# and the mending of a link whose file has gone.
+# Wine's own files stay as they were through a forced update (what Wine runs after an
+# upgrade) and the mending of a link whose file has gone.
 wine=$(dirname "$(dirname "$(readlink "$prefix/drive_c/windows/system32/kernel32.dll")")")
 [[ -d "$wine/x86_64-windows" ]] || { echo "kernel32.dll is no link into Wine's tree"; exit 1; }
 sums() { (cd "$wine" && find . -type f -exec md5sum {} + | sort | md5sum); }
@@ -98,13 +163,34 @@ start_corvane || { echo "after kernel32.dll's link lost its file"; exit 1; }
 echo "a link whose file had gone: mended, the window in $took s"
 [[ "$(sums)" == "$before" ]] || { echo "Wine's own files in $wine changed"; exit 1; }
 echo "Wine's files in $wine: unchanged"
-kill %1 2>/dev/null
-exit 0
 EOF
-out=$(su - player -c 'bash /tmp/as-player.sh' 2>&1) || { echo "$out"; fail "starting corvane as player failed"; }
-sed 's/^/install-run: /' <<<"$out"
+# Runs as-player.sh as the player $1 with the arguments $2...; sets out.
+as() {
+    out=$(su - "$1" -c "bash /tmp/as-player.sh $(printf '%q ' "${@:2}")" 2>&1) || { echo "$out"; fail "$*: failed"; }
+    sed "s/^/install-run: $1, $2: /" <<<"$out"
+}
+as player starts
 grep -q '^class: "corvane.exe", ' <<<"$out" ||
     fail "the window's class does not match the menu entry's StartupWMClass=corvane.exe"
+as player2 home
+corvane --prepare-prefix >/dev/null 2>&1 && root=/root/.local/share/corvane/wine && [[ -f $root/system.reg &&
+    -z "$(find "$root" -lname '*/x86_64-windows/*')" ]] || fail "root's prefix has links into Wine's tree"
+echo "install-run: root's prefix: $(du -sm "$root" | cut -f1) MB, no links into Wine's tree"
+# Starts that fail before the window say so in one.
+as player "could not be made" CORVANE_WINEPREFIX=/nonexistent/wine
+mv /usr/lib/corvane/corvane.exe /tmp/ && as player "corvane.exe is not"
+mv /tmp/corvane.exe /usr/lib/corvane/
+# Wine's files change, as an upgrade changes them: a prefix made before gets Wine's update, and
+# the ready prefix is not copied until the trigger has made it again.
+touch /usr/share/wine/wine.inf
+as player later && as player2 made
+dpkg-trigger --no-await /usr/share/wine && dpkg --triggers-only --pending >/dev/null 2>&1 &&
+    [[ "$(readlink -e /var/lib/corvane/prefix)" != "$ready" ]] || fail "the trigger made no ready prefix"
+echo "install-run: the trigger on Wine's files made the ready prefix again"
+as player2 copied
+newer=$(find /usr/lib/x86_64-linux-gnu/wine /usr/lib/wine /usr/share/wine ! -type d -newer /tmp/installed)
+echo "install-run: Wine's files newer than the install:" $newer "(touched above)"
+[[ "$newer" == /usr/share/wine/wine.inf ]] || fail "files of Wine's own were written"
 
 dpkg -L corvane >/tmp/files || fail "dpkg -L corvane failed"
 apt-get purge -y -qq corvane >/dev/null 2>&1 || fail "apt-get purge corvane failed"
@@ -112,7 +198,7 @@ left=""
 while read -r path; do
     # Folders that other packages share (/usr/bin, ...) stay; the package's own must go.
     if [[ -e "$path" && (! -d "$path" || "$path" == *corvane*) ]]; then left+=" $path"; fi
-done </tmp/files
+done < <(cat /tmp/files; echo /var/lib/corvane)
 [[ -z "$left" ]] || fail "apt-get purge corvane left:$left"
 dpkg -s corvane >/dev/null 2>&1 && fail "dpkg still knows corvane after the purge"
-echo "install-run: apt-get purge corvane left none of its $(wc -l </tmp/files) paths"
+echo "install-run: apt-get purge corvane left none of its $(wc -l </tmp/files) paths, nor /var/lib/corvane"

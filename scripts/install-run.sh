@@ -5,12 +5,15 @@
 #   INSTALL_SUITE=NAME   the Debian release: trixie (default) or bookworm
 #   INSTALL_BASE=DIR     an untouched minimal system to copy (made with debootstrap when missing)
 #   INSTALL_KEEP=1       keep the system afterwards, for a look inside
-# Passes when `apt-get install ./DEB` brings everything Corvane needs, the main window appears for
-# that user (grouped as corvane.exe, as the menu entry expects) with MS Sans Serif and Marlett in
-# the user's own Wine prefix, that prefix holds at most 32 MB after the first start, the window
-# appears again after a forced prefix update and after a link of the prefix lost its file, Wine's
-# own files stay unchanged, and `apt-get purge corvane` leaves none of the package's files.
-# Prints the first start's time against a plain `wineboot --init`, best of three each.
+# Passes when `apt-get install ./DEB` brings everything Corvane needs and makes the ready prefix;
+# a player's first start copies it (no "being updated" window, at most 1.5 x a later start) into a
+# prefix of at most 32 MB, the player's alone, with MS Sans Serif and Marlett; the main window
+# appears (grouped as corvane.exe, as the menu entry expects) again after a forced prefix update,
+# after a link of the prefix lost its file and after Wine's files changed; the save dialog opens
+# in ~/.q3a/q3ut4, else in the home with its dot folders listed; a start that fails says so in a
+# window; Wine's own files stay unchanged; and `apt-get purge corvane` leaves none of the
+# package's files. Prints the first start's time against a later start and a plain `wineboot
+# --init`, best of three each.
 set -uo pipefail
 [[ $(id -u) -eq 0 ]] || { echo "install-run: needs root (chroot, mounts)" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
