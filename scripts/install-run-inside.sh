@@ -12,7 +12,8 @@ apt-get install -y -qq "$deb" >/tmp/install.log 2>&1 || { tail -20 /tmp/install.
 echo "install-run: apt-get install ./${deb##*/} brought $(grep -c '^Setting up' /tmp/install.log) packages"
 [[ $(command -v corvane) == /usr/bin/corvane ]] || fail "corvane is not /usr/bin/corvane"
 touch /tmp/installed # Wine's own postinst writes its zlib1.dll; nothing may from here on
-ready=$(readlink -e /var/lib/corvane/prefix) && [[ -z "$(find "$ready" ! -user root -o ! -type l -perm /022)" ]] &&
+ready=$(readlink -e /var/lib/corvane/prefix) &&
+    [[ -z "$(find "$ready" ! -user root -o ! -type l -perm /022)" ]] &&
     echo "install-run: ready prefix $ready: $(du -sm "$ready" | cut -f1) MB, root's, read-only to others" ||
     fail "no ready prefix, or not root's alone and read-only"
 # Only to watch the window; a desktop has these already.
@@ -110,7 +111,8 @@ case $1 in
 home) # no game folder: the home, its dot folders listed (dir leaves out what Wine marks hidden)
     start_corvane copied && own_prefix && save_probe "$HOME/probe.cfg" &&
         listed=$(WINEPREFIX=$prefix wine cmd /c dir /b "Z:${HOME//\//\\}" 2>/dev/null | tr -d '\r') &&
-        { grep -qx '\.local' <<<"$listed" && echo "the home as Wine lists it:" $listed || ! echo "no .local:" $listed; }
+        { grep -qx '\.local' <<<"$listed" && echo "the home as Wine lists it:" $listed ||
+            ! echo "no .local:" $listed; }
     exit ;;
 later | made | copied) start_corvane "${1#later}" && echo "the window in $took s"; exit ;;
 starts) ;;
@@ -137,7 +139,8 @@ ratio=$(awk -v a="$(best "${firsts[@]}")" -v b="$(best "${laters[@]}")" 'BEGIN {
 echo "first start: best $(best "${firsts[@]}") s (${firsts[*]}), later start: best" \
     "$(best "${laters[@]}") s (${laters[*]}), plain wineboot --init: best $(best "${plains[@]}")" \
     "s (${plains[*]}); first/later $ratio; no \"being updated\" window"
-awk -v r="$ratio" 'BEGIN { exit !(r <= 1.5) }' || { echo "the first start took over 1.5 x a later one"; exit 1; }
+awk -v r="$ratio" 'BEGIN { exit !(r <= 1.5) }' ||
+    { echo "the first start took over 1.5 x a later one"; exit 1; }
 size=$(du -sm "$prefix" | cut -f1)
 echo "prefix after the first start: $size MB, $(links) links into Wine's tree"
 ((size <= 32)) || { echo "the prefix holds more than 32 MB"; exit 1; }
@@ -166,14 +169,16 @@ echo "Wine's files in $wine: unchanged"
 EOF
 # Runs as-player.sh as the player $1 with the arguments $2...; sets out.
 as() {
-    out=$(su - "$1" -c "bash /tmp/as-player.sh $(printf '%q ' "${@:2}")" 2>&1) || { echo "$out"; fail "$*: failed"; }
+    out=$(su - "$1" -c "bash /tmp/as-player.sh $(printf '%q ' "${@:2}")" 2>&1) ||
+        { echo "$out"; fail "$*: failed"; }
     sed "s/^/install-run: $1, $2: /" <<<"$out"
 }
 as player starts
 grep -q '^class: "corvane.exe", ' <<<"$out" ||
     fail "the window's class does not match the menu entry's StartupWMClass=corvane.exe"
 as player2 home
-corvane --prepare-prefix >/dev/null 2>&1 && root=/root/.local/share/corvane/wine && [[ -f $root/system.reg &&
+root=/root/.local/share/corvane/wine
+corvane --prepare-prefix >/dev/null 2>&1 && [[ -f $root/drive_c/windows/system32/kernel32.dll &&
     -z "$(find "$root" -lname '*/x86_64-windows/*')" ]] || fail "root's prefix has links into Wine's tree"
 echo "install-run: root's prefix: $(du -sm "$root" | cut -f1) MB, no links into Wine's tree"
 # Starts that fail before the window say so in one.
