@@ -85,10 +85,16 @@ own_prefix() {
 save_probe() {
     corvane >>/tmp/corvane-$USER.log 2>&1 &
     pid=$!
-    window_named 'Corvane [v1.1]' && xdotool mousemove --window "$w" 616 76 click 1 && # Write Config File
-        window_named 'Config File Write Options' && xdotool mousemove --window "$w" 60 115 click 1 &&
-        window_named 'Save As' && sleep 0.5 && xdotool type probe && xdotool key Return && sleep 2
-    saved=$(find "$HOME" -path "$HOME/.local" -prune -o -name probe.cfg -print)
+    # Write Config File, then Write New Config; each window is given a second to take input.
+    window_named 'Corvane [v1.1]' && sleep 1 && xdotool mousemove --window "$w" 616 76 click 1 &&
+        window_named 'Config File Write Options' && sleep 1 &&
+        xdotool mousemove --window "$w" 60 115 click 1 &&
+        window_named 'Save As' && sleep 1 && xdotool type probe && xdotool key Return ||
+        echo "a window on the way to the save dialog did not show"
+    for _ in $(seq 1 100); do
+        saved=$(find "$HOME" -path "$HOME/.local" -prune -o -name probe.cfg -print) && [[ -n $saved ]] && break
+        sleep 0.1
+    done
     end_corvane
     [[ $saved == "$1" ]] && echo "the save dialog of a first Write New Config opened in ${1%/*}" ||
         { echo "the save dialog wrote probe.cfg to '$saved', not $1"; return 1; }
