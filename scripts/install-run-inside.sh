@@ -183,7 +183,7 @@ as player starts
 grep -q '^class: "corvane.exe", ' <<<"$out" ||
     fail "the window's class does not match the menu entry's StartupWMClass=corvane.exe"
 as player2 home
-root=/root/.local/share/corvane/wine
+root=~root/.local/share/corvane/wine
 corvane --prepare-prefix >/dev/null 2>&1 && [[ -f $root/drive_c/windows/system32/kernel32.dll &&
     -z "$(find "$root" -lname '*/x86_64-windows/*')" ]] || fail "root's prefix has links into Wine's tree"
 echo "install-run: root's prefix: $(du -sm "$root" | cut -f1) MB, no links into Wine's tree"
