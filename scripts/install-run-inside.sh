@@ -7,20 +7,47 @@ fail() { echo "install-run: $*" >&2; exit 1; }
 export DEBIAN_FRONTEND=noninteractive
 
 apt-get update -qq >/dev/null 2>&1 || fail "apt-get update failed"
+useradd -m -s /bin/bash player && useradd -m -s /bin/bash player2 || fail "useradd failed"
+# Through the install, two other accounts write into every folder they reach where the ready
+# prefix is made, and where its maker's Wine keeps its server.
+plant='seen=0 passes=0
+while [[ ! -e /tmp/installed ]]; do
+    n=0
+    while IFS= read -r dir; do
+        n=$((n + 1)) && : >"$dir/planted-by-$1"
+    done < <(find /var/lib/corvane /tmp/.wine-* -xdev -type d 2>/dev/null)
+    ((n > seen)) && seen=$n
+    passes=$((passes + 1)) && sleep 0.05
+done 2>/dev/null
+echo "$1: $passes passes, up to $seen folders"'
+planters=()
+for account in nobody player; do
+    runuser -u "$account" -- bash -c "$plant" plant "$account" >>/tmp/planters.log &
+    planters+=($!)
+done
 # As the README tells players: recommends included.
 apt-get install -y -qq "$deb" >/tmp/install.log 2>&1 || { tail -20 /tmp/install.log; fail "apt-get install $deb failed"; }
 echo "install-run: apt-get install ./${deb##*/} brought $(grep -c '^Setting up' /tmp/install.log) packages"
 [[ $(command -v corvane) == /usr/bin/corvane ]] || fail "corvane is not /usr/bin/corvane"
 touch /tmp/installed # Wine's own postinst writes its zlib1.dll; nothing may from here on
-ready=$(readlink -e /var/lib/corvane/prefix) &&
-    [[ -z "$(find "$ready" ! -user root -o ! -type l -perm /022)" ]] &&
-    echo "install-run: ready prefix $ready: $(du -sm "$ready" | cut -f1) MB, root's, read-only to others" ||
-    fail "no ready prefix, or not root's alone and read-only"
+wait "${planters[@]}"
+planted() {
+    local found
+    found=$(find / -xdev -name 'planted-by-*' -print)
+    [[ -z $found ]] || fail "files planted by other accounts: $found"
+}
+planted
+echo "install-run: other accounts wrote where they could through the install ($(paste -sd, /tmp/planters.log)): nothing planted"
+ready=$(readlink -e /var/lib/corvane/prefix) || fail "no ready prefix"
+others=$(find "$ready" ! -user root | wc -l) writable=$(find "$ready" ! -type l -perm /022 | wc -l)
+echo "install-run: ready prefix $ready: $(du -sm "$ready" | cut -f1) MB; not root's: $others, writable" \
+    "by others: $writable; made by $(sed -n 3p "$ready/.corvane-ready"), whose folder is" \
+    "$(find /var/lib/corvane -mindepth 1 -maxdepth 1 -type d -printf '%m %u:%g\n' | sort -u | paste -sd,)"
+((others == 0 && writable == 0)) || fail "the ready prefix is not root's alone and read-only"
 # Only to watch the window; a desktop has these already.
 apt-get install -y -qq --no-install-recommends xvfb xauth x11-utils x11-apps xdotool >/dev/null 2>&1 ||
     fail "could not install the virtual display"
 
-useradd -m -s /bin/bash player && useradd -m -s /bin/bash player2 || fail "useradd failed"
 cat >/tmp/as-player.sh <<'EOF'
 set -uo pipefail
 Xvfb :42 -screen 0 1024x768x24 -nolisten tcp >/tmp/xvfb-$USER.log 2>&1 &
@@ -120,6 +147,25 @@ home) # no game folder: the home, its dot folders listed (dir leaves out what Wi
         { grep -qx '\.local' <<<"$listed" && echo "the home as Wine lists it:" $listed ||
             ! echo "no .local:" $listed; }
     exit ;;
+killed) # a start killed while it copies the ready prefix, by a signal and for good; then a start
+    rm -rf "$HOME/.local/share/corvane"
+    for signal in TERM KILL; do
+        corvane >>/tmp/corvane-$USER.log 2>&1 &
+        pid=$!
+        until copy=$(compgen -G "$prefix.corvane-copy-*") || ! kill -0 "$pid" 2>/dev/null; do :; done
+        kill -"$signal" "$pid"
+        wait "$pid"
+        left=$(compgen -G "$prefix.corvane-copy-*")
+        [[ -n $copy && ! -f $prefix/system.reg ]] || { echo "SIG$signal came after the copy"; exit 1; }
+        [[ $signal == KILL || -z $left ]] || { echo "SIG$signal left $left"; exit 1; }
+        start_corvane "" || exit 1
+        [[ -f $prefix/.corvane-ready && -z $(compgen -G "$prefix.corvane-copy-*") ]] ||
+            { echo "the start after SIG$signal did not copy the ready prefix alone"; exit 1; }
+        echo "killed by SIG$signal while copying, it left ${left:+a copy}${left:-nothing}; the next" \
+            "start copied the ready prefix in $took s and left no copy"
+        rm -rf "$HOME/.local/share/corvane"
+    done
+    exit ;;
 later | made | copied) start_corvane "${1#later}" && echo "the window in $took s"; exit ;;
 starts) ;;
 *) told "$@"; exit ;;
@@ -183,6 +229,11 @@ as player starts
 grep -q '^class: "corvane.exe", ' <<<"$out" ||
     fail "the window's class does not match the menu entry's StartupWMClass=corvane.exe"
 as player2 home
+planted
+owned() { find / -xdev -user "$1" | wc -l; }
+echo "install-run: after the install and first starts, files of nobody's: $(owned nobody), of" \
+    "_corvane's: $(owned _corvane)"
+[[ $(owned nobody) == 0 && $(owned _corvane) == 0 ]] || fail "files of nobody's or _corvane's are left"
 root=~root/.local/share/corvane/wine
 corvane --prepare-prefix >/dev/null 2>&1 && [[ -f $root/drive_c/windows/system32/kernel32.dll &&
     -z "$(find "$root" -lname '*/x86_64-windows/*')" ]] || fail "root's prefix has links into Wine's tree"
@@ -199,6 +250,38 @@ dpkg-trigger --no-await /usr/share/wine && dpkg --triggers-only --pending >/dev/
     [[ "$(readlink -e /var/lib/corvane/prefix)" != "$ready" ]] || fail "the trigger made no ready prefix"
 echo "install-run: the trigger on Wine's files made the ready prefix again"
 as player2 copied
+as player2 killed
+# dpkg -i of the same package again, as an upgrade runs it, where no ready prefix can be made: the
+# install ends well, / keeps every entry, and a player still starts Corvane.
+entries=$(ls -A /)
+again() {
+    local begin=$SECONDS
+    dpkg -i "$deb" >/tmp/dpkg.log 2>&1 || { cat /tmp/dpkg.log; fail "dpkg -i with $1: failed"; }
+    [[ "$(ls -A /)" == "$entries" ]] || fail "dpkg -i with $1: / changed: $(ls -A / | paste -sd' ')"
+    [[ ! -e /var/lib/corvane/prefix ]] || fail "dpkg -i with $1: a ready prefix"
+    echo "install-run: dpkg -i again with $1: ended well in $((SECONDS - begin)) s, / kept its" \
+        "$(wc -l <<<"$entries") entries; it said: $(grep -m1 '^corvane:' /tmp/dpkg.log)"
+    as player2 made
+}
+rm -rf /var/lib/corvane && : >/var/lib/corvane && again "a plain file at /var/lib/corvane"
+rm /var/lib/corvane && mkdir /var/lib/corvane &&
+    mount -t tmpfs -o size=1m,nr_inodes=16 tmpfs /var/lib/corvane || fail "no small file system"
+for i in $(seq 1 16); do : >"/var/lib/corvane/$i" 2>/dev/null || break; done
+again "a full file system at /var/lib/corvane ($(df -i --output=ifree /var/lib/corvane | tail -1) inodes free)"
+umount /var/lib/corvane
+# A Wine that hangs while the ready prefix is made: the install ends after the limit, and nothing
+# of the maker's runs on.
+hung=$(readlink -e /usr/bin/wine-stable /usr/bin/wine | sort -u)
+for wine in $hung; do mv "$wine" "$wine.real" && printf '#!/bin/sh\nexec sleep 1000\n' >"$wine" &&
+    chmod 0755 "$wine"; done
+again "a Wine that hangs ($hung)"
+for wine in $hung; do mv "$wine.real" "$wine"; done
+running=$(for p in /proc/[0-9]*; do [[ $(stat -c %U "$p" 2>/dev/null) == _corvane ]] && echo "${p#/proc/}"; done)
+[[ -z $running ]] || fail "processes of _corvane's still run: $running"
+dpkg -i "$deb" >/dev/null 2>&1 && readlink -e /var/lib/corvane/prefix >/dev/null ||
+    fail "dpkg -i with all well made no ready prefix"
+echo "install-run: dpkg -i with all well made the ready prefix again"
+planted
 newer=$(find /usr/lib/x86_64-linux-gnu/wine /usr/lib/wine /usr/share/wine ! -type d -newer /tmp/installed)
 echo "install-run: Wine's files newer than the install:" $newer "(touched above)"
 [[ "$newer" == /usr/share/wine/wine.inf ]] || fail "files of Wine's own were written"

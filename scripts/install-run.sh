@@ -11,8 +11,11 @@
 # appears (grouped as corvane.exe, as the menu entry expects) again after a forced prefix update,
 # after a link of the prefix lost its file and after Wine's files changed; the save dialog opens
 # in ~/.q3a/q3ut4, else in the home with its dot folders listed; a start that fails says so in a
-# window; Wine's own files stay unchanged; and `apt-get purge corvane` leaves none of the
-# package's files. Prints the first start's time against a later start and a plain `wineboot
+# window; Wine's own files stay unchanged; other accounts that write where they can through the
+# install plant nothing in the ready prefix or a player's, and no file is left of nobody's or of
+# the maker's; a start killed while it copies leaves no copy behind for long; `dpkg -i` again with
+# a plain file or a full file system at /var/lib/corvane, or with a Wine that hangs, ends well and
+# touches nothing outside; and `apt-get purge corvane` leaves none of the package's files. Prints the first start's time against a later start and a plain `wineboot
 # --init`, best of three each.
 set -uo pipefail
 [[ $(id -u) -eq 0 ]] || { echo "install-run: needs root (chroot, mounts)" >&2; exit 2; }
@@ -37,7 +40,7 @@ cleanup() {
     for p in /proc/[0-9]*; do
         [[ "$(readlink "$p/root" 2>/dev/null)" == "$root" ]] && kill -9 "${p#/proc/}" 2>/dev/null
     done
-    for m in dev/shm dev/pts dev sys proc; do umount -l "$root/$m" 2>/dev/null; done
+    for m in var/lib/corvane dev/shm dev/pts dev sys proc; do umount -l "$root/$m" 2>/dev/null; done
     if [[ "${INSTALL_KEEP:-0}" == 1 ]]; then echo "install-run: system kept in $root"; else rm -rf "$root"; fi
 }
 trap cleanup EXIT
