@@ -37,7 +37,7 @@ stage="$dist/$name"
 rm -rf "$stage" && mkdir -p "$stage/docs"
 install -m 0644 "$exe" "$root/README.md" "$root/LICENSE" "$stage/"
 install -m 0755 "$root/scripts/corvane" "$stage/"
-install -m 0644 "$root/docs/main-window.png" "$stage/docs/" # the README shows it
+install -m 0644 "$root/docs/main-window.png" "$root"/docs/*.md "$stage/docs/" # the README's
 stamp "$stage"
 (cd "$dist" && rm -f "$name.zip" && find "$name" | sort | zip -q -X -@ "$name.zip")
 
@@ -54,7 +54,7 @@ for size in 16 32 48; do
         "$pkg/usr/share/icons/hicolor/${size}x$size/apps/corvane.png"
 done
 install -D -m 0644 "$root/README.md" "$root/packaging/copyright" -t "$doc"
-install -D -m 0644 "$root/docs/main-window.png" -t "$doc/docs"
+install -D -m 0644 "$root/docs/main-window.png" "$root"/docs/*.md -t "$doc/docs"
 mkdir -p "$pkg/usr/share/man/man1"
 gzip -9n <"$root/packaging/changelog" >"$doc/changelog.gz"
 gzip -9n <"$root/packaging/corvane.1" >"$pkg/usr/share/man/man1/corvane.1.gz"
