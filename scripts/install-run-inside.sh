@@ -261,13 +261,14 @@ again() {
     [[ ! -e /var/lib/corvane/prefix ]] || fail "dpkg -i with $1: a ready prefix"
     echo "install-run: dpkg -i again with $1: ended well in $((SECONDS - begin)) s, / kept its" \
         "$(wc -l <<<"$entries") entries; it said: $(grep -m1 '^corvane:' /tmp/dpkg.log)"
-    as player2 made
 }
-rm -rf /var/lib/corvane && : >/var/lib/corvane && again "a plain file at /var/lib/corvane"
+rm -rf /var/lib/corvane && : >/var/lib/corvane && again "a plain file at /var/lib/corvane" &&
+    as player2 made
 rm /var/lib/corvane && mkdir /var/lib/corvane &&
     mount -t tmpfs -o size=1m,nr_inodes=16 tmpfs /var/lib/corvane || fail "no small file system"
 for i in $(seq 1 16); do : >"/var/lib/corvane/$i" 2>/dev/null || break; done
-again "a full file system at /var/lib/corvane ($(df -i --output=ifree /var/lib/corvane | tail -1) inodes free)"
+again "a full file system at /var/lib/corvane ($(df -i --output=ifree /var/lib/corvane | tail -1 | tr -d " ") inodes free)"
+as player2 made
 umount /var/lib/corvane
 # A Wine that hangs while the ready prefix is made: the install ends after the limit, and nothing
 # of the maker's runs on.
