@@ -54,6 +54,7 @@ for size in 16 32 48; do
         "$pkg/usr/share/icons/hicolor/${size}x$size/apps/corvane.png"
 done
 install -D -m 0644 "$root/README.md" "$root/packaging/copyright" -t "$doc"
+install -D -m 0644 "$root/packaging/lintian-overrides" "$pkg/usr/share/lintian/overrides/corvane"
 install -D -m 0644 "$root/docs/main-window.png" "$root"/docs/*.md -t "$doc/docs"
 mkdir -p "$pkg/usr/share/man/man1"
 gzip -9n <"$root/packaging/changelog" >"$doc/changelog.gz"
