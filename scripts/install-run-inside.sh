@@ -154,14 +154,15 @@ killed) # a start killed while it copies the ready prefix, by a signal and for g
         pid=$!
         until copy=$(compgen -G "$prefix.corvane-copy-*") || ! kill -0 "$pid" 2>/dev/null; do :; done
         kill -"$signal" "$pid"
-        wait "$pid"
+        wait "$pid" 2>/dev/null
         left=$(compgen -G "$prefix.corvane-copy-*")
         [[ -n $copy && ! -f $prefix/system.reg ]] || { echo "SIG$signal came after the copy"; exit 1; }
         [[ $signal == KILL || -z $left ]] || { echo "SIG$signal left $left"; exit 1; }
         start_corvane "" || exit 1
         [[ -f $prefix/.corvane-ready && -z $(compgen -G "$prefix.corvane-copy-*") ]] ||
             { echo "the start after SIG$signal did not copy the ready prefix alone"; exit 1; }
-        echo "killed by SIG$signal while copying, it left ${left:+a copy}${left:-nothing}; the next" \
+        left=${left:+a copy, ${left##*/}}
+        echo "killed by SIG$signal while copying, it left ${left:-nothing}; the next" \
             "start copied the ready prefix in $took s and left no copy"
         rm -rf "$HOME/.local/share/corvane"
     done
@@ -266,8 +267,8 @@ rm -rf /var/lib/corvane && : >/var/lib/corvane && again "a plain file at /var/li
     as player2 made
 rm /var/lib/corvane && mkdir /var/lib/corvane &&
     mount -t tmpfs -o size=1m,nr_inodes=16 tmpfs /var/lib/corvane || fail "no small file system"
-for i in $(seq 1 16); do : >"/var/lib/corvane/$i" 2>/dev/null || break; done
-again "a full file system at /var/lib/corvane ($(df -i --output=ifree /var/lib/corvane | tail -1 | tr -d " ") inodes free)"
+for i in $(seq 1 16); do { : >"/var/lib/corvane/$i"; } 2>/dev/null || break; done
+again "a full file system at /var/lib/corvane ($(df --output=iavail /var/lib/corvane | tail -1 | tr -d " ") inodes free)"
 as player2 made
 umount /var/lib/corvane
 # A Wine that hangs while the ready prefix is made: the install ends after the limit, and nothing
@@ -277,7 +278,9 @@ for wine in $hung; do mv "$wine" "$wine.real" && printf '#!/bin/sh\nexec sleep 1
     chmod 0755 "$wine"; done
 again "a Wine that hangs ($hung)"
 for wine in $hung; do mv "$wine.real" "$wine"; done
-running=$(for p in /proc/[0-9]*; do [[ $(stat -c %U "$p" 2>/dev/null) == _corvane ]] && echo "${p#/proc/}"; done)
+# A process ended meanwhile may stay a zombie where the chroot's processes have no init to reap them.
+running=$(for p in /proc/[0-9]*; do [[ $(stat -c %U "$p" 2>/dev/null) == _corvane ]] &&
+    [[ $(awk '{print $3}' "$p/stat" 2>/dev/null) != Z ]] && echo "${p#/proc/} $(cat "$p/comm")"; done)
 [[ -z $running ]] || fail "processes of _corvane's still run: $running"
 dpkg -i "$deb" >/dev/null 2>&1 && readlink -e /var/lib/corvane/prefix >/dev/null ||
     fail "dpkg -i with all well made no ready prefix"
