@@ -31,11 +31,7 @@ echo "install-run: apt-get install ./${deb##*/} brought $(grep -c '^Setting up' 
 [[ $(command -v corvane) == /usr/bin/corvane ]] || fail "corvane is not /usr/bin/corvane"
 touch /tmp/installed # Wine's own postinst writes its zlib1.dll; nothing may from here on
 wait "${planters[@]}"
-planted() {
-    local found
-    found=$(find / -xdev -name 'planted-by-*' -print)
-    [[ -z $found ]] || fail "files planted by other accounts: $found"
-}
+planted() { ! find / -xdev -name 'planted-by-*' | grep . || fail "files planted by other accounts"; }
 planted
 echo "install-run: other accounts wrote where they could through the install ($(paste -sd, /tmp/planters.log)): nothing planted"
 ready=$(readlink -e /var/lib/corvane/prefix) || fail "no ready prefix"
@@ -148,8 +144,8 @@ home) # no game folder: the home, its dot folders listed (dir leaves out what Wi
             ! echo "no .local:" $listed; }
     exit ;;
 killed) # a start killed while it copies the ready prefix, by a signal and for good; then a start
-    rm -rf "$HOME/.local/share/corvane"
     for signal in TERM KILL; do
+        rm -rf "$HOME/.local/share/corvane"
         corvane >>/tmp/corvane-$USER.log 2>&1 &
         pid=$!
         until copy=$(compgen -G "$prefix.corvane-copy-*") || ! kill -0 "$pid" 2>/dev/null; do :; done
@@ -162,9 +158,7 @@ killed) # a start killed while it copies the ready prefix, by a signal and for g
         [[ -f $prefix/.corvane-ready && -z $(compgen -G "$prefix.corvane-copy-*") ]] ||
             { echo "the start after SIG$signal did not copy the ready prefix alone"; exit 1; }
         left=${left:+a copy, ${left##*/}}
-        echo "killed by SIG$signal while copying, it left ${left:-nothing}; the next" \
-            "start copied the ready prefix in $took s and left no copy"
-        rm -rf "$HOME/.local/share/corvane"
+        echo "killed by SIG$signal while copying, it left ${left:-nothing}; the next start copied it in $took s"
     done
     exit ;;
 later | made | copied) start_corvane "${1#later}" && echo "the window in $took s"; exit ;;
@@ -231,10 +225,8 @@ grep -q '^class: "corvane.exe", ' <<<"$out" ||
     fail "the window's class does not match the menu entry's StartupWMClass=corvane.exe"
 as player2 home
 planted
-owned() { find / -xdev -user "$1" | wc -l; }
-echo "install-run: after the install and first starts, files of nobody's: $(owned nobody), of" \
-    "_corvane's: $(owned _corvane)"
-[[ $(owned nobody) == 0 && $(owned _corvane) == 0 ]] || fail "files of nobody's or _corvane's are left"
+owned=$(find / -xdev \( -user nobody -o -user _corvane \) -printf '%u %p\n') && [[ -z $owned ]] || fail "$owned"
+echo "install-run: after the install and first starts, files of nobody's or _corvane's: none"
 root=~root/.local/share/corvane/wine
 corvane --prepare-prefix >/dev/null 2>&1 && [[ -f $root/drive_c/windows/system32/kernel32.dll &&
     -z "$(find "$root" -lname '*/x86_64-windows/*')" ]] || fail "root's prefix has links into Wine's tree"
@@ -273,19 +265,14 @@ as player2 made
 umount /var/lib/corvane
 # A Wine that hangs while the ready prefix is made: the install ends after the limit, and nothing
 # of the maker's runs on.
-hung=$(readlink -e /usr/bin/wine-stable /usr/bin/wine | sort -u)
-for wine in $hung; do mv "$wine" "$wine.real" && printf '#!/bin/sh\nexec sleep 1000\n' >"$wine" &&
-    chmod 0755 "$wine"; done
-again "a Wine that hangs ($hung)"
-for wine in $hung; do mv "$wine.real" "$wine"; done
-# A process ended meanwhile may stay a zombie where the chroot's processes have no init to reap them.
-running=$(for p in /proc/[0-9]*; do [[ $(stat -c %U "$p" 2>/dev/null) == _corvane ]] &&
-    [[ $(awk '{print $3}' "$p/stat" 2>/dev/null) != Z ]] && echo "${p#/proc/} $(cat "$p/comm")"; done)
-[[ -z $running ]] || fail "processes of _corvane's still run: $running"
-dpkg -i "$deb" >/dev/null 2>&1 && readlink -e /var/lib/corvane/prefix >/dev/null ||
+hung=$(readlink -e /usr/bin/wine-stable || readlink -e /usr/bin/wine)
+mv "$hung" "$hung.real" && printf '#!/bin/sh\nexec sleep 1000\n' >"$hung" && chmod 0755 "$hung" &&
+    again "a Wine that hangs ($hung)" && mv "$hung.real" "$hung"
+for p in /proc/[0-9]*; do # zombies aside: the chroot has no init of its own to reap them
+    [[ $(stat -c %U "$p") != _corvane || $(awk '{print $3}' "$p/stat") == Z ]] || fail "_corvane's $p runs on"
+done 2>/dev/null
+dpkg -i "$deb" >/dev/null 2>&1 && readlink -e /var/lib/corvane/prefix >/dev/null && planted ||
     fail "dpkg -i with all well made no ready prefix"
-echo "install-run: dpkg -i with all well made the ready prefix again"
-planted
 newer=$(find /usr/lib/x86_64-linux-gnu/wine /usr/lib/wine /usr/share/wine ! -type d -newer /tmp/installed)
 echo "install-run: Wine's files newer than the install:" $newer "(touched above)"
 [[ "$newer" == /usr/share/wine/wine.inf ]] || fail "files of Wine's own were written"
