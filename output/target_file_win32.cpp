@@ -425,12 +425,10 @@ bool RemoveMadeFile(const char* path) {
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
     HANDLE handle = HandleOf(file);
     LARGE_INTEGER length;
-    if (SystemCalls.GetFileType(handle) != FILE_TYPE_DISK ||
-        !SystemCalls.GetFileSizeEx(handle, &length)) {
-        return false;
-    }
-    *size = static_cast<uint64_t>(length.QuadPart);
-    return true;
+    const bool known = SystemCalls.GetFileType(handle) == FILE_TYPE_DISK &&
+                       SystemCalls.GetFileSizeEx(handle, &length);
+    if (known) *size = static_cast<uint64_t>(length.QuadPart);
+    return known;
 }
 
 bool CutBack(const char* path, uint64_t length) {

@@ -110,8 +110,13 @@ enum class Fault {
     FlushFails,         // the new file cannot be put on the disk (a share gone, a drive pulled)
     LookRefused,        // the replace refused once, and the look at the target after it too
     LeftSecondName,     // an earlier write could not remove its temp name, a second name now
+    NoRoom,             // the disk has no room for the new file
+    EndLocked,          // another program has locked part of the file: it cannot be cut once
+    NoReadControl,      // the target's security may not be read through its handle
     NoHardLinks,        // a new name on a file system without them (FAT)
     NoHardLinksTaken,   // the same, and another program makes the file meanwhile
+    NoHardLinksDenied,  // the same, and the new file may not take the name
+    NameTooLong,        // a new name that Windows cannot hold
 };
 
 enum class Shows { Completion, LeftAsItWas, CannotOpen, NameLost };
@@ -157,8 +162,13 @@ const Row Rows[] = {
     {"the look at the target refused after a refusal",    W,         New, None, Tgt,  0,       0,    0,       Fault::LookRefused,       Shows::Completion,     0,    "0 2", "", nullptr},
     {"a temp name left as a second name",                 W,         New, None, Tgt,  0,       0,    0,       Fault::LeftSecondName,    Shows::Completion,     0,    "0",   "", nullptr},
     {"a temp name left as a second name",                 Way::Wine, New, None, Tgt,  0,       0,    0,       Fault::LeftSecondName,    Shows::Completion,     0,    "",    "", nullptr},
+    {"no room for the new file",                          W,         New, None, Tgt,  0,       0,    0,       Fault::NoRoom,            Shows::LeftAsItWas,    0,    "",    "", DiskFullReason},
+    {"held open by an editor, part of it locked",         W,         New, Ed,   Tgt,  Forever, Shar, 0,       Fault::EndLocked,         Shows::LeftAsItWas,    0,    "0",   "", "#33"},
+    {"the target's security not readable through it",     Way::Wine, New, None, Tgt,  0,       0,    0,       Fault::NoReadControl,     Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    "", nullptr},
+    {"a new name, no hard links, the name refused",       W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksDenied, Shows::LeftAsItWas,    0,    "",    "", "#5"},
+    {"a new name too long for Windows",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NameTooLong,       Shows::CannotOpen,     0,    "",    "", LongNameReason},
     // Each code a hold may bring, on either file.
     {"the target held for a moment, 32",                  W,         New, Sync, Tgt,  75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
     {"the target held for a moment, 33",                  W,         New, Sync, Tgt,  75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
@@ -322,7 +332,7 @@ BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup,
 
 BOOL WINAPI LinkForRow(LPCWSTR name, LPCWSTR existing, LPSECURITY_ATTRIBUTES security) {
     ExpectFlushed(existing);
-    if (Current->Failing != Fault::NoHardLinks && Current->Failing != Fault::NoHardLinksTaken)
+    if (Current->Failing < Fault::NoHardLinks)
         return Real.CreateHardLinkW(name, existing, security);
     FaultDone = true;
     SetLastError(ERROR_INVALID_FUNCTION);
@@ -336,7 +346,8 @@ BOOL WINAPI MoveForRow(LPCWSTR from, LPCWSTR to, DWORD flags) {
     const bool stuck = Made1177 && Backup == from &&
                        (fault == Fault::Aside1177Stuck || fault == Fault::Aside1177Lost);
     const bool lost = Made1177 && fault == Fault::Aside1177Lost && Target == to;
-    const bool denied = fault == Fault::DeniedForGood && Target == to;
+    const bool denied =
+        (fault == Fault::DeniedForGood || fault == Fault::NoHardLinksDenied) && Target == to;
     if (stuck || lost || denied) {
         FaultDone = FaultDone || lost || (stuck && fault == Fault::Aside1177Stuck) || denied;
         SetLastError(ERROR_ACCESS_DENIED);
@@ -356,7 +367,18 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
         name.rfind(RowFolder, 0) == 0 && name.find(L'\\', RowFolder.size()) == std::wstring::npos;
     const Fault fault = Current->Failing;
     const bool probe = flags & FILE_FLAG_DELETE_ON_CLOSE;
+    if (fault == Fault::NoRoom && disposition == CREATE_NEW && inRowFolder && !probe) {
+        FaultDone = true;
+        SetLastError(ERROR_DISK_FULL);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (fault == Fault::NameTooLong && name == Target) {
+        FaultDone = true;
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
     if ((fault == Fault::FolderTakesNoFile && disposition == CREATE_NEW && inRowFolder) ||
+        (fault == Fault::NoReadControl && name == Target && (access & READ_CONTROL)) ||
         (fault == Fault::NoNameAside && disposition == CREATE_NEW && inRowFolder && probe) ||
         (fault == Fault::DeniedForGood && (access & DELETE) && name == Target)) {
         FaultDone = true;
@@ -364,6 +386,14 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
         return INVALID_HANDLE_VALUE;
     }
     return Real.CreateFileW(file, access, sharing, security, disposition, flags, from);
+}
+
+// Once, as a byte-range lock of another program refuses it.
+BOOL WINAPI EndForRow(HANDLE file) {
+    if (Current->Failing != Fault::EndLocked || FaultDone) return Real.SetEndOfFile(file);
+    FaultDone = true;
+    SetLastError(ERROR_LOCK_VIOLATION);
+    return FALSE;
 }
 
 // The copy of old bytes in the system's temp folder is looked at as it goes.
@@ -441,6 +471,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls.Sleep = SleepForRow;
         SystemCalls.FlushFileBuffers = FlushForRow;
         SystemCalls.GetFileAttributesW = LookForRow;
+        SystemCalls.SetEndOfFile = EndForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());
         SavePathPrompt saved = AskSavePath;
         AskSavePath = HandOver;
