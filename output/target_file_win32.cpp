@@ -244,11 +244,13 @@ TargetKind InspectTarget(const char* path) {
     wchar_t* name = nullptr;
     if (!Widen(path, wide)) return TargetInPlaceOnly;
     const DWORD fullLength = SystemCalls.GetFullPathNameW(wide, WideSize, full, &name);
-    if (fullLength == 0 || fullLength >= WideSize || !name) return TargetInPlaceOnly;
-    // The system takes nul.cfg, com1.cfg and their like for \\.\NUL, \\.\COM1, ...
+    if (fullLength == 0 || fullLength >= WideSize) return TargetInPlaceOnly;
+    // The system takes nul.cfg, com1.cfg and their like for \\.\NUL, \\.\COM1, ..., with no
+    // file name part, whether or not the device behind it is there.
     if (full[0] == L'\\' && full[1] == L'\\' && full[2] == L'.' && full[3] == L'\\') {
         return TargetDevice;
     }
+    if (!name) return TargetInPlaceOnly;
     const bool wine = RunsUnderWine();
     if (wine && HasNameTooLongForLinux(full)) return TargetBadName;
     // The path itself, not what a link or junction points to.
