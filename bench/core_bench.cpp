@@ -119,15 +119,15 @@ void WriteInSteps(const BindModel& binds, const char* tempPath, const char* path
     bool ok = InspectTarget(path) == TargetPlainFile;
     step(Inspect);
     std::FILE* file = nullptr;
-    ok = ok && CreateTempFile(tempPath, path, TempToReplace, &file) == TempMade;
+    ok = ok && CreateTempFile(tempPath, path, TempToReplace, &file, nullptr) == TempMade;
     if (file) std::setvbuf(file, nullptr, _IONBF, 0);
     step(Temp);
-    ok = ok && std::fwrite(StepBytes, 1, size, file) == size;
+    ok = ok && WriteBytes(file, StepBytes, size, nullptr);
     step(Hand);
-    ok = file && CloseFile(file, true) && ok;
+    ok = file && CloseFile(file, true, nullptr) && ok;
     step(Commit);
     char asidePath[TempPathSize];
-    ok = ok && ReplaceTarget(tempPath, path, true, asidePath) == Placed;
+    ok = ok && ReplaceTarget(tempPath, path, true, asidePath, nullptr) == Placed;
     step(Replace);
     if (!ok) std::perror("write in steps");
 }

@@ -134,21 +134,21 @@ std::FILE* Unbuffered(std::FILE* file) {
 
 // The whole block in one call, after a line break when the oldSize bytes already in the file end
 // without one. False when any of it could not be handed to the file.
-bool WriteBlock(std::FILE* file, const BindModel& binds, uint64_t oldSize) {
+bool WriteBlock(std::FILE* file, const BindModel& binds, uint64_t oldSize, WriteFailure* why) {
     bool failed = false;
     const bool lineBreakFirst = EndsWithoutLineBreak(file, oldSize, &failed);
     if (failed) return false;
     const size_t size = FormatConfig(binds, lineBreakFirst, ConfigBytes);
-    return std::fwrite(ConfigBytes, 1, size, file) == size;
+    return WriteBytes(file, ConfigBytes, size, why);
 }
 
 // Every byte from the start of one stream to the end of the other.
-bool CopyAll(std::FILE* from, std::FILE* to) {
+bool CopyAll(std::FILE* from, std::FILE* to, WriteFailure* why) {
     if (std::fseek(from, 0, SEEK_SET) != 0) return false;
     char chunk[8192];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, from)) > 0) {
-        if (std::fwrite(chunk, 1, got, to) != got) return false;
+        if (!WriteBytes(to, chunk, got, why)) return false;
     }
     return !std::ferror(from);
 }
@@ -156,38 +156,41 @@ bool CopyAll(std::FILE* from, std::FILE* to) {
 // A new file under the first free temp name in the folder, the first folderLength bytes of
 // folder. Leftovers of writes that never ended are stepped over and left alone.
 TempAnswer CreateTempIn(const char* folder, size_t folderLength, const char* target, TempUse use,
-                        char (&tempPath)[TempPathSize], std::FILE** file) {
+                        char (&tempPath)[TempPathSize], std::FILE** file, WriteFailure* why) {
     if (folderLength + TempNameSize > TempPathSize) return TempRefused;
     std::memcpy(tempPath, folder, folderLength);
     for (unsigned n = 0; n < TempNameCount; ++n) {
         PutTempName(tempPath + folderLength, n);
-        const TempAnswer answer = CreateTempFile(tempPath, target, use, file);
+        const TempAnswer answer = CreateTempFile(tempPath, target, use, file, why);
         if (answer != TempTaken) return answer;
     }
     return TempFailed;
 }
 
 TempAnswer CreateTempBeside(const char* target, TempUse use, char (&tempPath)[TempPathSize],
-                            std::FILE** file) {
-    return CreateTempIn(target, FolderLength(target), target, use, tempPath, file);
+                            std::FILE** file, WriteFailure* why) {
+    return CreateTempIn(target, FolderLength(target), target, use, tempPath, file, why);
 }
 
 // A committed copy of the file's bytes, beside it or, where its folder takes no new file, in the
 // system's temp folder. Left open for reading it back.
 bool KeepAside(std::FILE* file, const char* path, char (&backupPath)[TempPathSize],
-               std::FILE** backup) {
+               std::FILE** backup, WriteFailure* why) {
     *backup = nullptr;
-    if (CreateTempBeside(path, TempForBackup, backupPath, backup) != TempMade) {
+    // Its folder's refusal ends nothing while the temp folder takes the copy.
+    WriteFailure besideWhy = {};
+    if (CreateTempBeside(path, TempForBackup, backupPath, backup, &besideWhy) != TempMade) {
         char folder[PathBufferSize];
         if (!SystemTempFolder(folder, sizeof folder) ||
-            CreateTempIn(folder, std::strlen(folder), path, TempForBackup, backupPath, backup) !=
-                TempMade) {
+            CreateTempIn(folder, std::strlen(folder), path, TempForBackup, backupPath, backup,
+                         why) != TempMade) {
+            TellFailure(why, besideWhy.Kind, besideWhy.Code);
             return false;
         }
     }
     Unbuffered(*backup);
-    if (CopyAll(file, *backup) && CommitFile(*backup)) return true;
-    CloseFile(*backup, false);
+    if (CopyAll(file, *backup, why) && CommitFile(*backup, why)) return true;
+    CloseFile(*backup, false, nullptr);
     RemoveFile(backupPath);
     return false;
 }
@@ -195,25 +198,27 @@ bool KeepAside(std::FILE* file, const char* path, char (&backupPath)[TempPathSiz
 // Writes the backup's bytes over the file and ends it there.
 bool PutBack(std::FILE* backup, const char* path) {
     bool created = false;
-    std::FILE* file = Unbuffered(OpenInPlace(path, InPlaceRewrite, &created));
+    std::FILE* file = Unbuffered(OpenInPlace(path, InPlaceRewrite, &created, nullptr));
     if (file == nullptr) return false;
-    const bool ok = CopyAll(backup, file) && EndFileHere(file);
-    return CloseFile(file, true) && ok;
+    const bool ok = CopyAll(backup, file, nullptr) && EndFileHere(file, nullptr);
+    return CloseFile(file, true, nullptr) && ok;
 }
 
 // A new config in an existing file itself, which keeps its links, names and permissions. Its old
 // bytes are kept aside first; a file they cannot be kept for is not touched.
-WriteOutcome RewriteInPlace(const BindModel& binds, const char* path, std::FILE* file) {
+WriteOutcome RewriteInPlace(const BindModel& binds, const char* path, std::FILE* file,
+                            WriteFailure* why) {
     char backupPath[TempPathSize];
     std::FILE* backup = nullptr;
-    if (!KeepAside(file, path, backupPath, &backup)) {
-        CloseFile(file, false);
+    if (!KeepAside(file, path, backupPath, &backup, why)) {
+        CloseFile(file, false, nullptr);
         return ConfigWriteFailed;
     }
-    bool ok = std::fseek(file, 0, SEEK_SET) == 0 && WriteBlock(file, binds, 0) && EndFileHere(file);
-    ok = CloseFile(file, true) && ok;
+    bool ok = std::fseek(file, 0, SEEK_SET) == 0 && WriteBlock(file, binds, 0, why) &&
+              EndFileHere(file, why);
+    ok = CloseFile(file, true, why) && ok;
     const bool restored = !ok && PutBack(backup, path);
-    CloseFile(backup, false);
+    CloseFile(backup, false, nullptr);
     // A copy that could not go back is the only one left of the player's bytes: it stays.
     if (ok || restored) RemoveFile(backupPath);
     return ok ? ConfigWritten : restored ? ConfigWriteFailed : ConfigPartlyWritten;
@@ -221,17 +226,18 @@ WriteOutcome RewriteInPlace(const BindModel& binds, const char* path, std::FILE*
 
 // Writes in the file itself; a failure takes back what this write added, where it can. A file
 // that this write made goes again, also where a link put it.
-WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append) {
+WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append,
+                          WriteFailure* why) {
     bool created = false;
     // Binary streams with explicit carriage returns give the same bytes on every platform.
     std::FILE* file =
-        Unbuffered(OpenInPlace(path, append ? InPlaceAppend : InPlaceRewrite, &created));
+        Unbuffered(OpenInPlace(path, append ? InPlaceAppend : InPlaceRewrite, &created, why));
     if (file == nullptr) return ConfigOpenFailed;
-    if (!append && !created) return RewriteInPlace(binds, path, file);
+    if (!append && !created) return RewriteInPlace(binds, path, file, why);
     uint64_t oldSize = 0;
     const bool canCutBack = append && OpenFileSize(file, &oldSize);
-    bool ok = WriteBlock(file, binds, oldSize);
-    ok = CloseFile(file, false) && ok;
+    bool ok = WriteBlock(file, binds, oldSize, why);
+    ok = CloseFile(file, false, why) && ok;
     if (ok) return ConfigWritten;
     if (created) return RemoveMadeFile(path) ? ConfigWriteFailed : ConfigPartlyWritten;
     return canCutBack && CutBack(path, oldSize) ? ConfigWriteFailed : ConfigPartlyWritten;
@@ -243,16 +249,21 @@ WriteOutcome WriteInPlace(const BindModel& binds, const char* path, bool append)
 // that turns out taken (a link that points nowhere), and a target that another program holds
 // open but lets be written.
 WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool targetExists,
-                              KeptNames* kept) {
+                              KeptNames* kept, WriteFailure* why) {
     char tempPath[TempPathSize], asidePath[TempPathSize];
     std::FILE* temp = nullptr;
-    const TempAnswer made = CreateTempBeside(path, TempToReplace, tempPath, &temp);
-    if (made == TempFailed) return ConfigWriteFailed;
-    if (made != TempMade) return WriteInPlace(binds, path, false);
-    bool ok = WriteBlock(Unbuffered(temp), binds, 0);
-    ok = CloseFile(temp, true) && ok;
+    // A refusal ends nothing: the file is then written in place.
+    WriteFailure tempWhy = {};
+    const TempAnswer made = CreateTempBeside(path, TempToReplace, tempPath, &temp, &tempWhy);
+    if (made == TempFailed) {
+        TellFailure(why, tempWhy.Kind, tempWhy.Code);
+        return ConfigWriteFailed;
+    }
+    if (made != TempMade) return WriteInPlace(binds, path, false, why);
+    bool ok = WriteBlock(Unbuffered(temp), binds, 0, why);
+    ok = CloseFile(temp, true, why) && ok;
     const PlaceAnswer placed =
-        ok ? ReplaceTarget(tempPath, path, targetExists, asidePath) : PlaceFailed;
+        ok ? ReplaceTarget(tempPath, path, targetExists, asidePath, why) : PlaceFailed;
     if (placed == Placed) return ConfigWritten;
     // The two temp files are all that is left of the player's config: they stay, and are named.
     if (placed == PlaceLost) {
@@ -263,7 +274,7 @@ WriteOutcome WriteByReplacing(const BindModel& binds, const char* path, bool tar
         return ConfigNameLost;
     }
     RemoveFile(tempPath);
-    return placed == PlaceInPlace ? WriteInPlace(binds, path, false) : ConfigWriteFailed;
+    return placed == PlaceInPlace ? WriteInPlace(binds, path, false, why) : ConfigWriteFailed;
 }
 
 }  // namespace
@@ -289,8 +300,9 @@ int32_t ConfigWrittenLength(const BindModel& binds) {
 }
 
 WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
-                             int32_t* writtenLength, KeptNames* kept) {
+                             int32_t* writtenLength, KeptNames* kept, WriteFailure* why) {
     if (writtenLength) *writtenLength = 0;
+    if (why) *why = {};
     if (path == nullptr || writeMode == nullptr) return ConfigOpenFailed;
     const bool append = std::strcmp(writeMode, "a+") == 0;
     if (!append && std::strcmp(writeMode, "w") != 0) return ConfigOpenFailed;
@@ -300,12 +312,15 @@ WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const cha
     // device is no file to keep a config in, and what it takes cannot be taken back. A name the
     // file system would change would make a file of another name.
     if (target == TargetReadOnly || target == TargetDevice || target == TargetBadName) {
+        TellFailure(why, target == TargetReadOnly ? FailureReadOnly
+                         : target == TargetDevice ? FailureDevice
+                                                  : FailureBadName);
         return ConfigOpenFailed;
     }
     const WriteOutcome outcome =
         !append && (target == TargetAbsent || target == TargetPlainFile)
-            ? WriteByReplacing(binds, path, target == TargetPlainFile, kept)
-            : WriteInPlace(binds, path, append);
+            ? WriteByReplacing(binds, path, target == TargetPlainFile, kept, why)
+            : WriteInPlace(binds, path, append, why);
     if (outcome == ConfigWritten && writtenLength) *writtenLength = ConfigWrittenLength(binds);
     return outcome;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "../model/bind_list.h"
+#include "write_failure.h"
 
 // Room for the save dialog's longest name, 511 UTF-16 units, in UTF-8 and its terminating zero:
 // a unit takes at most three bytes, and a pair of units four.
@@ -52,6 +53,8 @@ int32_t ConfigWrittenLength(const BindModel& binds);
 // should the write fail. A temp file or a copy of old bytes goes only once the file under its own
 // name holds complete bytes, old or new. A failed "a+" cuts the file back to its
 // old length, and a file that a failed write created is removed. A device is never written.
-// *kept, where given, is set for ConfigNameLost.
+// *kept, where given, is set for ConfigNameLost, and *why, where given, for every outcome but
+// ConfigWritten: the first failure that ended the write.
 WriteOutcome WriteConfigFile(const BindModel& binds, const char* path, const char* writeMode,
-                             int32_t* writtenLength, KeptNames* kept = nullptr);
+                             int32_t* writtenLength, KeptNames* kept = nullptr,
+                             WriteFailure* why = nullptr);

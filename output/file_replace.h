@@ -10,6 +10,6 @@
 #include "target_file.h"
 
 // temp and target are the wide names; tempPath is temp in UTF-8. asidePath, TempPathSize bytes,
-// receives the temp name that Windows' replace moves the old file to.
+// receives the temp name that Windows' replace moves the old file to. A failure tells why.
 PlaceAnswer ReplaceExistingFile(const char* tempPath, const wchar_t* temp, const wchar_t* target,
-                                char* asidePath);
+                                char* asidePath, WriteFailure* why);

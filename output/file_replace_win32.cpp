@@ -12,13 +12,14 @@ namespace {
 // Wine's ReplaceFileW keeps none of what Windows' keeps, and takes three steps: the target is
 // moved away and removed before the new file moves in, so that a failure there would lose it. A
 // rename is one step. Windows takes it too where its replace is refused.
-PlaceAnswer RenameOver(const wchar_t* temp, const wchar_t* target) {
+PlaceAnswer RenameOver(const wchar_t* temp, const wchar_t* target, WriteFailure* why) {
     while (!SystemCalls.MoveFileExW(temp, target,
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         if (IsHeldButWritable(target)) return PlaceInPlace;
         if (WaitForHolds(error, {target, DELETE, AllSharing}, {temp, DELETE, AllSharing}) !=
             HoldWaited) {
+            TellStepFailure(why);
             return PlaceFailed;
         }
     }
@@ -38,7 +39,7 @@ bool FreeAsideName(const char* tempPath, char* path, WideName& aside) {
                            ? SystemCalls.CreateFileW(aside, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                                      CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
                            : INVALID_HANDLE_VALUE;
-        if (probe != INVALID_HANDLE_VALUE) return CloseHandle(probe);
+        if (probe != INVALID_HANDLE_VALUE) return SystemCalls.CloseHandle(probe);
         if (GetLastError() != ERROR_FILE_EXISTS) return false;
     }
     return false;
@@ -54,12 +55,24 @@ void RemoveAside(const wchar_t* aside) {
 // The old file went aside and the new one could not follow: the old one goes back, or where it
 // cannot, the new one takes the name, and the write has succeeded after all. This has waits of
 // its own, so that the replace's having spent them on a hold does not leave the name empty.
-PlaceAnswer PutNameRight(const wchar_t* temp, const wchar_t* target, const wchar_t* aside) {
+PlaceAnswer PutNameRight(const wchar_t* temp, const wchar_t* target, const wchar_t* aside,
+                         WriteFailure* why) {
     StartHoldWaits();
     if (MoveWaiting(aside, target)) return PlaceFailed;
-    if (!MoveWaiting(temp, target)) return PlaceLost;
+    if (!MoveWaiting(temp, target)) {
+        TellStepFailure(why);
+        return PlaceLost;
+    }
     RemoveAside(aside);
     return Placed;
+}
+
+// Where Windows left the old file after a failed replace, as the look at both names answers: a
+// look that fails for any other reason says nothing of it.
+bool IsNameEmpty(const wchar_t* target, const wchar_t* aside) {
+    return SystemCalls.GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES &&
+           GetLastError() == ERROR_FILE_NOT_FOUND &&
+           SystemCalls.GetFileAttributesW(aside) != INVALID_FILE_ATTRIBUTES;
 }
 
 // How Windows' replace opens the two files, documented: a hold on either that does not share
@@ -72,26 +85,29 @@ constexpr DWORD ReplaceAccess = GENERIC_READ | DELETE | SYNCHRONIZE;
 // file's security and attributes, which a share or the player's rights may not let it carry
 // over; where that is refused too, the volume takes no replace, and the new file is renamed in.
 PlaceAnswer ReplaceAsWindowsDoes(const char* tempPath, const wchar_t* temp, const wchar_t* target,
-                                 char* asidePath) {
+                                 char* asidePath, WriteFailure* why) {
     WideName aside;
     // Without a known name for the old file the replace is not safe: a failure could lose it.
-    if (!FreeAsideName(tempPath, asidePath, aside)) return RenameOver(temp, target);
+    if (!FreeAsideName(tempPath, asidePath, aside)) return RenameOver(temp, target, why);
     DWORD flags = 0;
     while (!SystemCalls.ReplaceFileW(target, temp, aside, flags, nullptr, nullptr)) {
         const DWORD error = GetLastError();
-        if (SystemCalls.GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES) {
+        if (IsNameEmpty(target, aside)) {
             // With the old file back, the replace is tried as after any other refusal.
-            const PlaceAnswer putRight = PutNameRight(temp, target, aside);
+            const PlaceAnswer putRight = PutNameRight(temp, target, aside, why);
             if (putRight != PlaceFailed) return putRight;
         } else if (IsHeldButWritable(target)) {
             return PlaceInPlace;
         } else {
             const HoldAnswer hold =
                 WaitForHolds(error, {target, ReplaceAccess, AllSharing}, {temp, ReplaceAccess, 0});
-            if (hold == HoldLasts) return PlaceFailed;
+            if (hold == HoldLasts) {
+                TellStepFailure(why);
+                return PlaceFailed;
+            }
             if (hold == HoldWaited) continue;
         }
-        if (flags != 0) return RenameOver(temp, target);
+        if (flags != 0) return RenameOver(temp, target, why);
         flags = REPLACEFILE_IGNORE_MERGE_ERRORS;
     }
     RemoveAside(aside);
@@ -101,7 +117,7 @@ PlaceAnswer ReplaceAsWindowsDoes(const char* tempPath, const wchar_t* temp, cons
 }  // namespace
 
 PlaceAnswer ReplaceExistingFile(const char* tempPath, const wchar_t* temp, const wchar_t* target,
-                                char* asidePath) {
-    return SystemCalls.UnderWine() ? RenameOver(temp, target)
-                                   : ReplaceAsWindowsDoes(tempPath, temp, target, asidePath);
+                                char* asidePath, WriteFailure* why) {
+    return SystemCalls.UnderWine() ? RenameOver(temp, target, why)
+                                   : ReplaceAsWindowsDoes(tempPath, temp, target, asidePath, why);
 }

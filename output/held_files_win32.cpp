@@ -8,6 +8,9 @@ namespace {
 constexpr DWORD WaitStep = 25;
 constexpr DWORD WaitCount = 12;
 DWORD Waits;
+// How the last step waited on failed: its error, and whether a hold outlasted the waits.
+DWORD StepError;
+bool StepHeld;
 
 bool IsSharingRefusal(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
@@ -18,7 +21,7 @@ bool IsHeld(const FileUse& use) {
     HANDLE handle = SystemCalls.CreateFileW(use.Name, use.Access, use.Sharing, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return IsSharingRefusal(GetLastError());
-    CloseHandle(handle);
+    SystemCalls.CloseHandle(handle);
     return false;
 }
 
@@ -34,10 +37,34 @@ HoldAnswer WaitForHolds(DWORD error, const FileUse& first, const FileUse& second
     // replace's "could not remove" or "could not move"): what tells is the look at the files.
     const bool held = IsSharingRefusal(error) || IsHeld(first) || IsHeld(second);
     SetLastError(error);
+    StepError = error;
+    StepHeld = held && Waits >= WaitCount;
     if (!held) return NotHeld;
-    if (Waits >= WaitCount) return HoldLasts;
+    if (StepHeld) return HoldLasts;
     SystemCalls.Sleep(WaitStep * ++Waits);
     return HoldWaited;
+}
+
+void TellStepFailure(WriteFailure* why) {
+    if (StepHeld) {
+        TellFailure(why, FailureHeld);
+    } else {
+        TellSystemFailure(why, StepError);
+    }
+}
+
+void TellSystemFailure(WriteFailure* why, DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            TellFailure(why, FailureDiskFull);
+            break;
+        case ERROR_FILENAME_EXCED_RANGE:
+            TellFailure(why, FailureBadName);
+            break;
+        default:
+            TellFailure(why, FailureSystem, error);
+    }
 }
 
 bool IsHeldButWritable(const wchar_t* file) {
@@ -46,7 +73,7 @@ bool IsHeldButWritable(const wchar_t* file) {
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(handle);
+    SystemCalls.CloseHandle(handle);
     return true;
 }
 

@@ -4,8 +4,12 @@
 // with every error seen, and cutting an appended file back. One side for Windows, one for POSIX
 // systems; the tests put their own in front to make steps fail.
 //
-// On Windows, a step that another program's hold refuses is tried again for a moment; a write
-// starts with its look at the target, and waits about two seconds in all at most.
+// On Windows, a step that another program's hold refuses is tried again for a moment. A write
+// starts with its look at the target and waits 1.95 s at most for its steps; as much again each
+// time the config's name is put right after Windows' replace (at most twice), and for removing
+// the old file once replaced: 7.8 s in all at most, on the window's thread.
+//
+// A step that fails tells why in *why, where given (write_failure.h).
 //
 // Paths are UTF-8. The Windows side hands them to the system as wide names, so that a name
 // outside the ANSI code page reaches the file it names and no other.
@@ -14,6 +18,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "write_failure.h"
 
 enum TargetKind {
     TargetAbsent,
@@ -26,11 +32,15 @@ enum TargetKind {
     TargetInPlaceOnly,
 };
 
+// A second name that is one of the writer's own temp names beside the target, left by a write
+// that could not remove it, is no name the player made: the look removes it.
 TargetKind InspectTarget(const char* path);
 
 enum TempUse {
     TempToReplace,  // to take the target's place: it must end up with what the target has
-    TempForBackup,  // to hold the target's old bytes: readable by its owner alone
+    // To hold the target's old bytes. Under Wine and on POSIX systems readable by its owner
+    // alone; on Windows it gets what any new file in its folder gets.
+    TempForBackup,
 };
 
 enum TempAnswer {
@@ -44,7 +54,8 @@ enum TempAnswer {
 // backup. A file to replace the target gets the target's permissions and owner on POSIX systems;
 // on Windows ReplaceTarget gives it the target's attributes and security, and under Wine, which
 // does not, a target whose security a new file would not get is refused.
-TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file);
+TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file,
+                          WriteFailure* why);
 
 // The folder for backups where the target's own folder takes no new file, ending in a separator.
 bool SystemTempFolder(char* folder, size_t size);
@@ -57,16 +68,19 @@ enum InPlaceMode {
 // Opens the file itself, making it where it is absent; through a link to a missing file, that is
 // where the link points. *created says whether this open made it. Null also when what opens is
 // no disk file.
-std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created);
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created, WriteFailure* why);
+
+// Hands the bytes to the stream's file.
+bool WriteBytes(std::FILE* file, const void* bytes, size_t size, WriteFailure* why);
 
 // Has the system put the stream's bytes on the disk.
-bool CommitFile(std::FILE* file);
+bool CommitFile(std::FILE* file, WriteFailure* why);
 
 // Closes the stream, committing it first when commit is set; false when any of it failed.
-bool CloseFile(std::FILE* file, bool commit);
+bool CloseFile(std::FILE* file, bool commit, WriteFailure* why);
 
 // Ends the file at the stream's position.
-bool EndFileHere(std::FILE* file);
+bool EndFileHere(std::FILE* file, WriteFailure* why);
 
 enum PlaceAnswer {
     Placed,
@@ -84,7 +98,7 @@ enum PlaceAnswer {
 // replaced: whatever took it meanwhile, or a link that cannot be looked through, stays.
 // asidePath has room for a temp name beside the target (TempPathSize bytes).
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists,
-                          char* asidePath);
+                          char* asidePath, WriteFailure* why);
 
 bool RemoveFile(const char* path);
 

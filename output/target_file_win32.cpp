@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "file_replace.h"
 #include "held_files.h"
 #include "target_file.h"
+#include "temp_names.h"
 #include "wide_names.h"
 #include "windows_calls.h"
 
@@ -30,8 +33,8 @@ DWORD FinalPathOf(const wchar_t* path, WideName& final) {
         path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return 0;
-    const DWORD length = GetFinalPathNameByHandleW(handle, final, WideSize, 0);
-    CloseHandle(handle);
+    const DWORD length = SystemCalls.GetFinalPathNameByHandleW(handle, final, WideSize, 0);
+    SystemCalls.CloseHandle(handle);
     return length < WideSize ? length : 0;
 }
 
@@ -40,7 +43,7 @@ DWORD FinalPathOf(const wchar_t* path, WideName& final) {
 // path, or, where a folder on the way is a link, its folder's final path followed by its name.
 bool IsWhereItsNameSays(HANDLE file, const wchar_t* full, const wchar_t* name) {
     WideName fileFinal, folderFinal;
-    const DWORD fileLength = GetFinalPathNameByHandleW(file, fileFinal, WideSize, 0);
+    const DWORD fileLength = SystemCalls.GetFinalPathNameByHandleW(file, fileFinal, WideSize, 0);
     if (fileLength == 0 || fileLength >= WideSize) return false;
     // The final path is in the \\?\ form.
     if (fileLength > 4 && SameName(fileFinal + 4, -1, full, -1)) return true;
@@ -63,18 +66,6 @@ bool IsWhereItsNameSays(HANDLE file, const wchar_t* full, const wchar_t* name) {
 constexpr SECURITY_INFORMATION Security =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
-// The security calls live in advapi32, loaded only when a write under Wine needs them, so that
-// the program's start does not pay for it.
-HMODULE SecurityLibrary;
-
-template <typename Function>
-Function SecurityFunction(const char* name) {
-    if (!SecurityLibrary) SecurityLibrary = LoadLibraryW(L"advapi32.dll");
-    if (!SecurityLibrary) return nullptr;
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(SecurityLibrary, name)));
-}
-
 // Under Wine the look at a plain target keeps its security, so that the new file that is to take
 // its place is compared without opening the target once more: every open is a call to Wine's
 // server, and one write's opens were most of what it cost above the bare write.
@@ -83,49 +74,40 @@ struct KeptSecurity {
     alignas(8) unsigned char Descriptor[4096];
 } Kept;
 
-using ObjectSecurity = BOOL(WINAPI*)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD,
-                                     LPDWORD);
-
 void KeepSecurity(HANDLE target, const wchar_t* full) {
-    auto objectSecurity = SecurityFunction<ObjectSecurity>("GetKernelObjectSecurity");
     DWORD length = 0;
-    if (objectSecurity &&
-        objectSecurity(target, Security, Kept.Descriptor, sizeof Kept.Descriptor, &length)) {
+    if (SystemCalls.GetKernelObjectSecurity(target, Security, Kept.Descriptor,
+                                            sizeof Kept.Descriptor, &length)) {
         lstrcpynW(Kept.Target, full, WideSize);
     }
 }
 
 // The target's security as kept by the look at it, else as the system reports it now.
 bool SecurityOfTarget(const WideName& target, unsigned char (&descriptor)[4096]) {
-    using FileSecurity =
-        BOOL(WINAPI*)(LPCWSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
     WideName full;
-    const DWORD fullLength = GetFullPathNameW(target, WideSize, full, nullptr);
+    const DWORD fullLength = SystemCalls.GetFullPathNameW(target, WideSize, full, nullptr);
     if (Kept.Target[0] && fullLength > 0 && fullLength < WideSize &&
         lstrcmpW(full, Kept.Target) == 0) {
         std::memcpy(descriptor, Kept.Descriptor, sizeof descriptor);
         Kept.Target[0] = L'\0';  // for this write alone: the next one looks again
         return true;
     }
-    auto fileSecurity = SecurityFunction<FileSecurity>("GetFileSecurityW");
     DWORD length = 0;
-    return fileSecurity && fileSecurity(target, Security, descriptor, sizeof descriptor, &length);
+    return SystemCalls.GetFileSecurityW(target, Security, descriptor, sizeof descriptor, &length);
 }
 
 bool HasTheSecurityOf(HANDLE file, const WideName& target) {
-    using DescriptorLength = DWORD(WINAPI*)(PSECURITY_DESCRIPTOR);
-    auto objectSecurity = SecurityFunction<ObjectSecurity>("GetKernelObjectSecurity");
-    auto descriptorLength = SecurityFunction<DescriptorLength>("GetSecurityDescriptorLength");
-    if (!objectSecurity || !descriptorLength) return false;
-
     alignas(8) unsigned char own[4096], its[4096];
     DWORD ownLength = 0;
     if (!SecurityOfTarget(target, its)) {
         return GetLastError() == ERROR_FILE_NOT_FOUND;  // nothing to keep
     }
-    if (!objectSecurity(file, Security, own, sizeof own, &ownLength)) return false;
-    const DWORD length = descriptorLength(own);
-    return length == descriptorLength(its) && std::memcmp(own, its, length) == 0;
+    if (!SystemCalls.GetKernelObjectSecurity(file, Security, own, sizeof own, &ownLength)) {
+        return false;
+    }
+    const DWORD length = SystemCalls.GetSecurityDescriptorLength(own);
+    return length == SystemCalls.GetSecurityDescriptorLength(its) &&
+           std::memcmp(own, its, length) == 0;
 }
 
 // Under Wine a new file gets the Unix permissions of any new file, which would let others read
@@ -140,34 +122,21 @@ struct OwnerOnlySecurity {
 
 // Null where it cannot be made: the backup then gets what any new file gets.
 SECURITY_ATTRIBUTES* OwnerOnly(OwnerOnlySecurity* security) {
-    using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
-    using TokenInformation = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-    using InitialiseDescriptor = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
-    using InitialiseList = BOOL(WINAPI*)(PACL, DWORD, DWORD);
-    using AllowAccess = BOOL(WINAPI*)(PACL, DWORD, DWORD, PSID);
-    using SetList = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
-    auto openToken = SecurityFunction<OpenToken>("OpenProcessToken");
-    auto tokenInformation = SecurityFunction<TokenInformation>("GetTokenInformation");
-    auto initialiseDescriptor =
-        SecurityFunction<InitialiseDescriptor>("InitializeSecurityDescriptor");
-    auto initialiseList = SecurityFunction<InitialiseList>("InitializeAcl");
-    auto allowAccess = SecurityFunction<AllowAccess>("AddAccessAllowedAce");
-    auto setList = SecurityFunction<SetList>("SetSecurityDescriptorDacl");
     HANDLE token = nullptr;
-    if (!openToken || !tokenInformation || !initialiseDescriptor || !initialiseList ||
-        !allowAccess || !setList || !openToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return nullptr;
-    }
+    if (!SystemCalls.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
     DWORD length = 0;
-    const bool known =
-        tokenInformation(token, TokenUser, security->User, sizeof security->User, &length);
-    CloseHandle(token);
+    const bool known = SystemCalls.GetTokenInformation(token, TokenUser, security->User,
+                                                       sizeof security->User, &length);
+    SystemCalls.CloseHandle(token);
     PACL list = reinterpret_cast<PACL>(security->List);
-    if (!known || !initialiseDescriptor(&security->Descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !initialiseList(list, sizeof security->List, ACL_REVISION) ||
-        !allowAccess(list, ACL_REVISION, FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE,
-                     reinterpret_cast<TOKEN_USER*>(security->User)->User.Sid) ||
-        !setList(&security->Descriptor, TRUE, list, FALSE)) {
+    if (!known ||
+        !SystemCalls.InitializeSecurityDescriptor(&security->Descriptor,
+                                                  SECURITY_DESCRIPTOR_REVISION) ||
+        !SystemCalls.InitializeAcl(list, sizeof security->List, ACL_REVISION) ||
+        !SystemCalls.AddAccessAllowedAce(list, ACL_REVISION,
+                                         FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE,
+                                         reinterpret_cast<TOKEN_USER*>(security->User)->User.Sid) ||
+        !SystemCalls.SetSecurityDescriptorDacl(&security->Descriptor, TRUE, list, FALSE)) {
         return nullptr;
     }
     security->Attributes = {sizeof security->Attributes, &security->Descriptor, FALSE};
@@ -195,12 +164,75 @@ std::FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | flags);
     if (descriptor == -1) {
-        CloseHandle(handle);
+        SystemCalls.CloseHandle(handle);
         return nullptr;
     }
     std::FILE* file = _fdopen(descriptor, mode);
     if (!file) _close(descriptor);
     return file;
+}
+
+// The C runtime's error for its step that just failed. Only its writes keep the system's code
+// for it; a disk file that takes fewer bytes than it was handed without one is full, as
+// Microsoft's C runtime tells it.
+bool StreamFailed(WriteFailure* why, bool writing = false) {
+    if (errno == ENOSPC || (writing && _doserrno == 0)) {
+        TellFailure(why, FailureDiskFull);
+    } else if (writing) {
+        TellSystemFailure(why, static_cast<DWORD>(_doserrno));
+    }
+    return false;
+}
+
+// Failed from here on: the system's error for the call just made.
+bool CallFailed(WriteFailure* why) {
+    TellSystemFailure(why, GetLastError());
+    return false;
+}
+
+// The file's flush, once the C runtime has handed the system every byte.
+bool Commit(std::FILE* file, WriteFailure* why) {
+    errno = 0;
+    _doserrno = 0;
+    if (std::fflush(file) != 0) return StreamFailed(why);
+    return SystemCalls.FlushFileBuffers(HandleOf(file)) || CallFailed(why);
+}
+
+// The file's second name, where it is a temp name of the writer's own beside it that a write could
+// not remove, is removed: true when it was.
+bool RemoveLeftTempName(HANDLE file, const wchar_t* full, const wchar_t* name) {
+    BY_HANDLE_FILE_INFORMATION its;
+    if (!SystemCalls.GetFileInformationByHandle(file, &its)) return false;
+    WideName pattern;
+    const int folderLength = static_cast<int>(name - full);
+    lstrcpynW(pattern, full, folderLength + 1);
+    if (!MultiByteToWideChar(CP_UTF8, 0, TempPrefix, -1, pattern + folderLength,
+                             WideSize - folderLength)) {
+        return false;
+    }
+    lstrcatW(pattern, L"*.tmp");
+    WIN32_FIND_DATAW found;
+    HANDLE search = SystemCalls.FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    bool removed = false;
+    do {
+        WideName path;
+        lstrcpynW(path, full, folderLength + 1);
+        lstrcatW(path, found.cFileName);
+        HANDLE other =
+            SystemCalls.CreateFileW(path, FILE_READ_ATTRIBUTES, AllSharing, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (other == INVALID_HANDLE_VALUE) continue;
+        BY_HANDLE_FILE_INFORMATION ours;
+        const bool same = SystemCalls.GetFileInformationByHandle(other, &ours) &&
+                          ours.dwVolumeSerialNumber == its.dwVolumeSerialNumber &&
+                          ours.nFileIndexHigh == its.nFileIndexHigh &&
+                          ours.nFileIndexLow == its.nFileIndexLow;
+        SystemCalls.CloseHandle(other);
+        removed = same && DeleteWaiting(path);
+    } while (!removed && SystemCalls.FindNextFileW(search, &found));
+    SystemCalls.FindClose(search);
+    return removed;
 }
 
 }  // namespace
@@ -211,12 +243,14 @@ TargetKind InspectTarget(const char* path) {
     WideName wide, full;
     wchar_t* name = nullptr;
     if (!Widen(path, wide)) return TargetInPlaceOnly;
-    const DWORD fullLength = GetFullPathNameW(wide, WideSize, full, &name);
-    if (fullLength == 0 || fullLength >= WideSize || !name) return TargetInPlaceOnly;
-    // The system takes nul.cfg, com1.cfg and their like for \\.\NUL, \\.\COM1, ...
+    const DWORD fullLength = SystemCalls.GetFullPathNameW(wide, WideSize, full, &name);
+    if (fullLength == 0 || fullLength >= WideSize) return TargetInPlaceOnly;
+    // The system takes nul.cfg, com1.cfg and their like for \\.\NUL, \\.\COM1, ..., with no
+    // file name part, whether or not the device behind it is there.
     if (full[0] == L'\\' && full[1] == L'\\' && full[2] == L'.' && full[3] == L'\\') {
         return TargetDevice;
     }
+    if (!name) return TargetInPlaceOnly;
     const bool wine = RunsUnderWine();
     if (wine && HasNameTooLongForLinux(full)) return TargetBadName;
     // The path itself, not what a link or junction points to.
@@ -235,8 +269,8 @@ TargetKind InspectTarget(const char* path) {
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TargetAbsent
                                                                               : TargetInPlaceOnly;
     }
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        CloseHandle(handle);
+    if (SystemCalls.GetFileType(handle) != FILE_TYPE_DISK) {
+        SystemCalls.CloseHandle(handle);
         return TargetDevice;
     }
     // Not GetFileInformationByHandle: Wine reads the volume's serial number for it, which costs
@@ -244,17 +278,20 @@ TargetKind InspectTarget(const char* path) {
     FILE_BASIC_INFO basic;
     FILE_STANDARD_INFO standard;
     const bool plain =
-        GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
-        GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) &&
+        SystemCalls.GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+        SystemCalls.GetFileInformationByHandleEx(handle, FileStandardInfo, &standard,
+                                                 sizeof standard) &&
         !(basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-        standard.NumberOfLinks == 1 && IsWhereItsNameSays(handle, full, name);
+        standard.NumberOfLinks <= 2 && IsWhereItsNameSays(handle, full, name) &&
+        (standard.NumberOfLinks == 1 || RemoveLeftTempName(handle, full, name));
     if (plain && mayKeepSecurity) KeepSecurity(handle, full);
-    CloseHandle(handle);
+    SystemCalls.CloseHandle(handle);
     if (!plain) return TargetInPlaceOnly;
     return basic.FileAttributes & FILE_ATTRIBUTE_READONLY ? TargetReadOnly : TargetPlainFile;
 }
 
-TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file) {
+TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file,
+                          WriteFailure* why) {
     WideName wideTemp, wideTarget;
     if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return TempRefused;
     const bool backup = use == TempForBackup;
@@ -266,16 +303,20 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS) return TempTaken;
+        TellSystemFailure(why, error);
         return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? TempFailed
                                                                            : TempRefused;
     }
     if (!backup && RunsUnderWine() && !HasTheSecurityOf(handle, wideTarget)) {
-        CloseHandle(handle);
+        SystemCalls.CloseHandle(handle);
         SystemCalls.DeleteFileW(wideTemp);
         return TempRefused;
     }
+    errno = 0;
+    _doserrno = 0;
     *file = StreamOf(handle, 0, backup ? "w+b" : "wb");
     if (*file) return TempMade;
+    StreamFailed(why);
     SystemCalls.DeleteFileW(wideTemp);
     return TempFailed;
 }
@@ -288,7 +329,7 @@ bool SystemTempFolder(char* folder, size_t size) {
                                static_cast<int>(size), nullptr, nullptr) > 0;
 }
 
-std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created) {
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created, WriteFailure* why) {
     WideName wide;
     *created = false;
     if (!Widen(path, wide)) return nullptr;
@@ -303,29 +344,49 @@ std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created) {
         handle = open(OPEN_ALWAYS);
         *created = handle != INVALID_HANDLE_VALUE;
     }
+    if (handle == INVALID_HANDLE_VALUE) {
+        TellStepFailure(why);
+        return nullptr;
+    }
     const bool append = mode == InPlaceAppend;
+    errno = 0;
+    _doserrno = 0;
     std::FILE* file = StreamOf(handle, append ? _O_APPEND : 0, append ? "a+b" : "r+b");
-    if (file && GetFileType(HandleOf(file)) != FILE_TYPE_DISK) {
+    if (!file) StreamFailed(why);
+    if (file && SystemCalls.GetFileType(HandleOf(file)) != FILE_TYPE_DISK) {
+        TellFailure(why, FailureDevice);
         std::fclose(file);
         return nullptr;
     }
     return file;
 }
 
-bool CommitFile(std::FILE* file) {
-    return std::fflush(file) == 0 && FlushFileBuffers(HandleOf(file));
+bool WriteBytes(std::FILE* file, const void* bytes, size_t size, WriteFailure* why) {
+    errno = 0;
+    _doserrno = 0;
+    // Wine's C runtime takes the system's last error for a short write's, whatever call left it.
+    SetLastError(0);
+    return std::fwrite(bytes, 1, size, file) == size || StreamFailed(why, true);
 }
 
-bool CloseFile(std::FILE* file, bool commit) {
-    const bool committed = !commit || (std::fflush(file) == 0 && FlushFileBuffers(HandleOf(file)));
-    return std::fclose(file) == 0 && committed;
+bool CommitFile(std::FILE* file, WriteFailure* why) { return Commit(file, why); }
+
+bool CloseFile(std::FILE* file, bool commit, WriteFailure* why) {
+    const bool committed = !commit || Commit(file, why);
+    errno = 0;
+    _doserrno = 0;
+    return (std::fclose(file) == 0 || StreamFailed(why)) && committed;
 }
 
-bool EndFileHere(std::FILE* file) {
+bool EndFileHere(std::FILE* file, WriteFailure* why) {
+    errno = 0;
+    _doserrno = 0;
     LARGE_INTEGER end;
     end.QuadPart = std::fflush(file) == 0 ? _ftelli64(file) : -1;
-    return end.QuadPart >= 0 && SetFilePointerEx(HandleOf(file), end, nullptr, FILE_BEGIN) &&
-           SetEndOfFile(HandleOf(file));
+    if (end.QuadPart < 0) return StreamFailed(why);
+    return (SystemCalls.SetFilePointerEx(HandleOf(file), end, nullptr, FILE_BEGIN) &&
+            SystemCalls.SetEndOfFile(HandleOf(file))) ||
+           CallFailed(why);
 }
 
 static bool IsTaken(DWORD error) {
@@ -333,10 +394,10 @@ static bool IsTaken(DWORD error) {
 }
 
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists,
-                          char* asidePath) {
+                          char* asidePath, WriteFailure* why) {
     WideName wideTemp, wideTarget;
     if (!Widen(tempPath, wideTemp) || !Widen(target, wideTarget)) return PlaceFailed;
-    if (targetExists) return ReplaceExistingFile(tempPath, wideTemp, wideTarget, asidePath);
+    if (targetExists) return ReplaceExistingFile(tempPath, wideTemp, wideTarget, asidePath, why);
     // Wine 8 takes a Unix link into a missing folder for a free name (not listed, not found),
     // and MoveFileEx replaces it even without MOVEFILE_REPLACE_EXISTING. A second name, made
     // with link(), fails on it as on any taken name.
@@ -347,7 +408,10 @@ PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetE
     if (IsTaken(GetLastError())) return PlaceInPlace;
     // A file system without hard links (FAT) has no symbolic links either.
     if (SystemCalls.MoveFileExW(wideTemp, wideTarget, MOVEFILE_WRITE_THROUGH)) return Placed;
-    return IsTaken(GetLastError()) ? PlaceInPlace : PlaceFailed;
+    const DWORD error = GetLastError();
+    if (IsTaken(error)) return PlaceInPlace;
+    TellSystemFailure(why, error);
+    return PlaceFailed;
 }
 
 bool RemoveFile(const char* path) {
@@ -363,9 +427,10 @@ bool RemoveMadeFile(const char* path) {
 bool OpenFileSize(std::FILE* file, uint64_t* size) {
     HANDLE handle = HandleOf(file);
     LARGE_INTEGER length;
-    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &length)) return false;
-    *size = static_cast<uint64_t>(length.QuadPart);
-    return true;
+    const bool known = SystemCalls.GetFileType(handle) == FILE_TYPE_DISK &&
+                       SystemCalls.GetFileSizeEx(handle, &length);
+    if (known) *size = static_cast<uint64_t>(length.QuadPart);
+    return known;
 }
 
 bool CutBack(const char* path, uint64_t length) {
@@ -376,6 +441,7 @@ bool CutBack(const char* path, uint64_t length) {
     if (handle == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(length);
-    const bool cut = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
-    return CloseHandle(handle) && cut;
+    const bool cut = SystemCalls.SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) &&
+                     SystemCalls.SetEndOfFile(handle);
+    return SystemCalls.CloseHandle(handle) && cut;
 }

@@ -57,11 +57,49 @@ static void AppendText(wchar_t* to, const char* text) {
     }
 }
 
+// Room for the system's text of an error code, in the player's language.
+constexpr int ReasonSize = 512;
+
+// Why the write failed, in one sentence that says what the player can do, or in the system's own
+// words with the code after them, to search for.
+static void AppendReason(wchar_t* message, const WriteFailure& why) {
+    const char* own[] = {
+        nullptr,
+        nullptr,
+        "This name belongs to a device, not to a file. Choose another name.",
+        "This name is too long for the disk. Choose a shorter name.",
+        "The file is read-only. Untick Read-only in its Properties, or choose another name.",
+        "Another program has the file open. Close that program, then write again.",
+        "The disk is full. Free some space, then write again.",
+    };
+    static_assert(sizeof own / sizeof *own == FailureDiskFull + 1, "a sentence for every kind");
+    if (why.Kind != FailureSystem) {
+        if (!own[why.Kind]) return;
+        AppendText(message, "\n\n");
+        AppendText(message, own[why.Kind]);
+        return;
+    }
+    wchar_t text[ReasonSize] = {};
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, why.Code, 0, text, ReasonSize - 16, nullptr);
+    // The system's texts end in a line break.
+    while (length > 0 &&
+           (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) {
+        text[--length] = L'\0';
+    }
+    AppendText(message, "\n\n");
+    if (length == 0) AppendText(message, "Windows refused it.");
+    lstrcatW(message, text);
+    char code[16];
+    wsprintfA(code, " (%lu)", static_cast<unsigned long>(why.Code));
+    AppendText(message, code);
+}
+
 // The name is shown as the player chose it, in whatever script. fate, when given, says what
-// became of the file.
+// became of the file; the reason comes last.
 static void ReportWriteError(HWND owner, const char* what, const wchar_t* path,
-                             const char* fate = nullptr) {
-    wchar_t message[FileNameBufferSize + 192] = {};
+                             const WriteFailure& why, const char* fate = nullptr) {
+    wchar_t message[FileNameBufferSize + 192 + ReasonSize] = {};
     AppendText(message, what);
     AppendText(message, "\n\n");
     lstrcatW(message, path);
@@ -69,18 +107,20 @@ static void ReportWriteError(HWND owner, const char* what, const wchar_t* path,
         AppendText(message, "\n\n");
         AppendText(message, fate);
     }
+    AppendReason(message, why);
     MessageBoxW(owner, message, L"Error", MB_OK | MB_ICONERROR);
 }
 
 // Neither the old text nor the new one is under the chosen name: the player is told where each
 // is, so that either can be given the name by hand.
-static void ReportNameLost(HWND owner, const wchar_t* path, const KeptNames& kept) {
+static void ReportNameLost(HWND owner, const wchar_t* path, const KeptNames& kept,
+                           const WriteFailure& why) {
     char fate[128] = "Its old text is now in ";
     lstrcatA(fate, kept.Old);
     lstrcatA(fate, " and the new text in ");
     lstrcatA(fate, kept.New);
     lstrcatA(fate, ", in the same folder.");
-    ReportWriteError(owner, "The config file could not be written completely:", path, fate);
+    ReportWriteError(owner, "The config file could not be written completely:", path, why, fate);
 }
 
 int AppState::ConfigWriter(const char* writeMode) {
@@ -106,10 +146,11 @@ int AppState::ConfigWriter(const char* writeMode) {
                                            FileNamePath, sizeof FileNamePath, nullptr, nullptr) > 0;
     int32_t writtenLength = 0;
     KeptNames kept;
+    WriteFailure why = {};
     // Other programs' holds on the files may keep the write waiting for a few seconds.
     const HCURSOR cursor = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const WriteOutcome outcome =
-        named ? WriteConfigFile(Binds, FileNamePath, writeMode, &writtenLength, &kept)
+        named ? WriteConfigFile(Binds, FileNamePath, writeMode, &writtenLength, &kept, &why)
               : ConfigOpenFailed;
     SetCursor(cursor);
     switch (outcome) {
@@ -118,20 +159,21 @@ int AppState::ConfigWriter(const char* writeMode) {
             break;
         case ConfigOpenFailed:
             ReportWriteError(MainDialog,
-                             "The config file could not be opened for writing:", FileNameBuffer);
+                             "The config file could not be opened for writing:", FileNameBuffer,
+                             why);
             break;
         case ConfigWriteFailed:
             ReportWriteError(MainDialog,
                              "The config file could not be written completely:", FileNameBuffer,
-                             "The file has been left as it was.");
+                             why, "The file has been left as it was.");
             break;
         case ConfigPartlyWritten:
             ReportWriteError(MainDialog,
                              "The config file could not be written completely:", FileNameBuffer,
-                             "The file may now hold part of the new text.");
+                             why, "The file may now hold part of the new text.");
             break;
         case ConfigNameLost:
-            ReportNameLost(MainDialog, FileNameBuffer, kept);
+            ReportNameLost(MainDialog, FileNameBuffer, kept, why);
             break;
     }
     return 1;

@@ -109,7 +109,8 @@ void ExpectPrivate(const char* path) {
 
 TargetKind InspectTarget(const char* path) { return system_steps::InspectTarget(path); }
 
-TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file) {
+TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use, std::FILE** file,
+                          WriteFailure* why) {
     // Beside the target, under a name of the writer's own; a backup may go to the temp folder.
     const fs::path temp(tempPath);
     if (use == TempToReplace || temp.parent_path() != fs::path(SystemTemp()).parent_path()) {
@@ -124,7 +125,7 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
         temp.parent_path() == fs::path(target).parent_path()) {
         return TempRefused;
     }
-    const TempAnswer answer = system_steps::CreateTempFile(tempPath, target, use, file);
+    const TempAnswer answer = system_steps::CreateTempFile(tempPath, target, use, file, why);
     if (answer == TempMade) OpenTemps.push_back(*file);
     if (answer == TempMade && use == TempForBackup) ExpectPrivate(tempPath);
     return answer;
@@ -134,18 +135,22 @@ bool SystemTempFolder(char* folder, size_t size) {
     return system_steps::SystemTempFolder(folder, size);
 }
 
-std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created) {
+std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created, WriteFailure* why) {
     if (Faults & FailPutBack && mode == InPlaceRewrite && InPlaceOpens > 0) return nullptr;
     *created = Faults & NoRead && !fs::exists(path);
-    std::FILE* file =
-        Faults & NoRead ? std::fopen(path, "ab") : system_steps::OpenInPlace(path, mode, created);
+    std::FILE* file = Faults & NoRead ? std::fopen(path, "ab")
+                                      : system_steps::OpenInPlace(path, mode, created, why);
     if (file && InPlaceOpens++ == 0) FirstInPlace = file;
     return file;
 }
 
-bool CommitFile(std::FILE* file) { return system_steps::CommitFile(file); }
+bool WriteBytes(std::FILE* file, const void* bytes, size_t size, WriteFailure* why) {
+    return system_steps::WriteBytes(file, bytes, size, why);
+}
 
-bool CloseFile(std::FILE* file, bool commit) {
+bool CommitFile(std::FILE* file, WriteFailure* why) { return system_steps::CommitFile(file, why); }
+
+bool CloseFile(std::FILE* file, bool commit, WriteFailure* why) {
     // With its descriptor closed underneath, the stream's own close fails.
     const auto temp = std::find(OpenTemps.begin(), OpenTemps.end(), file);
     const bool failing = temp != OpenTemps.end() ? Faults & FailTempClose
@@ -159,13 +164,15 @@ bool CloseFile(std::FILE* file, bool commit) {
 #else
     if (failing) close(fileno(file));
 #endif
-    return system_steps::CloseFile(file, commit);
+    return system_steps::CloseFile(file, commit, why);
 }
 
-bool EndFileHere(std::FILE* file) { return system_steps::EndFileHere(file); }
+bool EndFileHere(std::FILE* file, WriteFailure* why) {
+    return system_steps::EndFileHere(file, why);
+}
 
 PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetExists,
-                          char* asidePath) {
+                          char* asidePath, WriteFailure* why) {
     if (Faults & TakeName && !targetExists) std::ofstream(target) << "taken";
     if (Faults & FailPlace) return PlaceFailed;
     if (Faults & HoldTarget) return PlaceInPlace;
@@ -175,7 +182,7 @@ PlaceAnswer ReplaceTarget(const char* tempPath, const char* target, bool targetE
         std::strcpy(asidePath, aside.c_str());
         return PlaceLost;
     }
-    return system_steps::ReplaceTarget(tempPath, target, targetExists, asidePath);
+    return system_steps::ReplaceTarget(tempPath, target, targetExists, asidePath, why);
 }
 
 bool RemoveFile(const char* path) { return system_steps::RemoveFile(path); }

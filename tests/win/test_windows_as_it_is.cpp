@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -106,8 +107,16 @@ enum class Fault {
     DeniedForGood,      // the player may not remove the target, and no program holds it
     FolderTakesNoFile,  // no new file may be made beside the target
     NoNameAside,        // the new file may, but no name for the old file can be had
+    FlushFails,         // the new file cannot be put on the disk (a share gone, a drive pulled)
+    LookRefused,        // the replace refused once, and the look at the target after it too
+    LeftSecondName,     // an earlier write could not remove its temp name, a second name now
+    NoRoom,             // the disk has no room for the new file
+    EndLocked,          // another program has locked part of the file: it cannot be cut once
+    NoReadControl,      // the target's security may not be read through its handle
     NoHardLinks,        // a new name on a file system without them (FAT)
     NoHardLinksTaken,   // the same, and another program makes the file meanwhile
+    NoHardLinksDenied,  // the same, and the new file may not take the name
+    NameTooLong,        // a new name that Windows cannot hold
 };
 
 enum class Shows { Completion, LeftAsItWas, CannotOpen, NameLost };
@@ -126,6 +135,7 @@ struct Row {
     DWORD Waited;          // ms in all: 25, 50, 75 ... until the holds end, or twelve of them
     const char* Replaces;  // the flags Windows' replace was asked with, as they changed
     const char* Stays;     // temp files left beside the config, with the old or the new bytes
+    const char* Why;       // why the write failed, after the path (write_test_support.h)
 };
 
 constexpr int New = IDC_WRITE_NEW_CONFIG, Add = IDC_ADD_TO_CONFIG;
@@ -140,51 +150,60 @@ static_assert(Merge == 2, "the flags below");
 
 // clang-format off
 const Row Rows[] = {
-    {"refused for security: asked again with the flag",   W,         New, None, Tgt,  0,       0,    0,       Fault::MergeRefused,      Shows::Completion,     0,    "0 2", ""},
-    {"a volume that takes no replace: renamed in",        W,         New, None, Tgt,  0,       0,    0,       Fault::VolumeRefuses,     Shows::Completion,     0,    "0 2", ""},
-    {"1177: the old file goes back, asked again",         W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177,         Shows::Completion,     0,    "0 2", ""},
-    {"1177: the old file stuck, the new one moves in",    W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177Stuck,    Shows::Completion,     0,    "0",   ""},
-    {"1177: neither moves, both kept and named",          W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177Lost,     Shows::NameLost,       0,    "0",   ".corvane-0.tmp=new .corvane-2.tmp=old"},
-    {"the target may not be removed",                     W,         New, None, Tgt,  0,       0,    0,       Fault::DeniedForGood,     Shows::LeftAsItWas,    0,    "0 2", ""},
-    {"no new file beside it: old bytes in the temp folder", W,       New, None, Tgt,  0,       0,    0,       Fault::FolderTakesNoFile, Shows::Completion,     0,    "",    ""},
-    {"no name beside it for the old file: renamed in",    W,         New, None, Tgt,  0,       0,    0,       Fault::NoNameAside,       Shows::Completion,     0,    "",    ""},
-    {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    ""},
-    {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    ""},
+    {"refused for security: asked again with the flag",   W,         New, None, Tgt,  0,       0,    0,       Fault::MergeRefused,      Shows::Completion,     0,    "0 2", "", nullptr},
+    {"a volume that takes no replace: renamed in",        W,         New, None, Tgt,  0,       0,    0,       Fault::VolumeRefuses,     Shows::Completion,     0,    "0 2", "", nullptr},
+    {"1177: the old file goes back, asked again",         W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177,         Shows::Completion,     0,    "0 2", "", nullptr},
+    {"1177: the old file stuck, the new one moves in",    W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177Stuck,    Shows::Completion,     0,    "0",   "", nullptr},
+    {"1177: neither moves, both kept and named",          W,         New, None, Tgt,  0,       0,    0,       Fault::Aside1177Lost,     Shows::NameLost,       0,    "0",   ".corvane-0.tmp=new .corvane-2.tmp=old", "#5"},
+    {"the target may not be removed",                     W,         New, None, Tgt,  0,       0,    0,       Fault::DeniedForGood,     Shows::LeftAsItWas,    0,    "0 2", "", "#5"},
+    {"no new file beside it: old bytes in the temp folder", W,       New, None, Tgt,  0,       0,    0,       Fault::FolderTakesNoFile, Shows::Completion,     0,    "",    "", nullptr},
+    {"no name beside it for the old file: renamed in",    W,         New, None, Tgt,  0,       0,    0,       Fault::NoNameAside,       Shows::Completion,     0,    "",    "", nullptr},
+    {"the new file cannot be flushed",                    W,         New, None, Tgt,  0,       0,    0,       Fault::FlushFails,        Shows::LeftAsItWas,    0,    "",    "", "#55"},
+    {"the look at the target refused after a refusal",    W,         New, None, Tgt,  0,       0,    0,       Fault::LookRefused,       Shows::Completion,     0,    "0 2", "", nullptr},
+    {"a temp name left as a second name",                 W,         New, None, Tgt,  0,       0,    0,       Fault::LeftSecondName,    Shows::Completion,     0,    "0",   "", nullptr},
+    {"a temp name left as a second name",                 Way::Wine, New, None, Tgt,  0,       0,    0,       Fault::LeftSecondName,    Shows::Completion,     0,    "",    "", nullptr},
+    {"no room for the new file",                          W,         New, None, Tgt,  0,       0,    0,       Fault::NoRoom,            Shows::LeftAsItWas,    0,    "",    "", DiskFullReason},
+    {"held open by an editor, part of it locked",         W,         New, Ed,   Tgt,  Forever, Shar, 0,       Fault::EndLocked,         Shows::LeftAsItWas,    0,    "0",   "", "#33"},
+    {"the target's security not readable through it",     Way::Wine, New, None, Tgt,  0,       0,    0,       Fault::NoReadControl,     Shows::Completion,     0,    "",    "", nullptr},
+    {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    "", nullptr},
+    {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    "", nullptr},
+    {"a new name, no hard links, the name refused",       W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksDenied, Shows::LeftAsItWas,    0,    "",    "", "#5"},
+    {"a new name too long for Windows",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NameTooLong,       Shows::CannotOpen,     0,    "",    "", LongNameReason},
     // Each code a hold may bring, on either file.
-    {"the target held for a moment, 32",                  W,         New, Sync, Tgt,  75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the target held for a moment, 33",                  W,         New, Sync, Tgt,  75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the target held for a moment, 5",                   W,         New, Sync, Tgt,  75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the target held for a moment, 1175",                W,         New, Sync, Tgt,  75,      Rem,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the target held for a moment, 1176",                W,         New, Sync, Tgt,  75,      Mov,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
+    {"the target held for a moment, 32",                  W,         New, Sync, Tgt,  75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the target held for a moment, 33",                  W,         New, Sync, Tgt,  75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the target held for a moment, 5",                   W,         New, Sync, Tgt,  75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the target held for a moment, 1175",                W,         New, Sync, Tgt,  75,      Rem,  0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the target held for a moment, 1176",                W,         New, Sync, Tgt,  75,      Mov,  0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
     // A hold that ends as the replace meets it: the code alone tells.
-    {"the target let go as the replace failed, 32",       W,         New, Sync, Tgt,  0,       Shar, 0,       Fault::None,              Shows::Completion,    25,    "0",   ""},
-    {"the target let go as the replace failed, 33",       W,         New, Sync, Tgt,  0,       Lock, 0,       Fault::None,              Shows::Completion,    25,    "0",   ""},
-    {"the target let go as the replace failed, 5",        W,         New, Sync, Tgt,  0,       Deny, 0,       Fault::None,              Shows::Completion,     0,    "0 2", ""},
-    {"the new file held for a moment, 32",                W,         New, Scan, NewF, 75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the new file held for a moment, 33",                W,         New, Scan, NewF, 75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the new file held for a moment, 5",                 W,         New, Scan, NewF, 75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the new file held for a moment, 1175",              W,         New, Scan, NewF, 75,      Rem,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the new file held for a moment, 1176",              W,         New, Scan, NewF, 75,      Mov,  0,       Fault::None,              Shows::Completion,    75,    "0",   ""},
-    {"the new file held for a moment",                    Way::Wine, New, Sync, NewF, 75,      0,    0,       Fault::None,              Shows::Completion,    75,    "",    ""},
-    {"the new file held for good by a scanner",           W,         New, Scan, NewF, Forever, Deny, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   ""},
-    {"the new file held for good by a sync client",       W,         New, Sync, NewF, Forever, Shar, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   ".corvane-0.tmp=new"},
+    {"the target let go as the replace failed, 32",       W,         New, Sync, Tgt,  0,       Shar, 0,       Fault::None,              Shows::Completion,    25,    "0",   "", nullptr},
+    {"the target let go as the replace failed, 33",       W,         New, Sync, Tgt,  0,       Lock, 0,       Fault::None,              Shows::Completion,    25,    "0",   "", nullptr},
+    {"the target let go as the replace failed, 5",        W,         New, Sync, Tgt,  0,       Deny, 0,       Fault::None,              Shows::Completion,     0,    "0 2", "", nullptr},
+    {"the new file held for a moment, 32",                W,         New, Scan, NewF, 75,      Shar, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the new file held for a moment, 33",                W,         New, Scan, NewF, 75,      Lock, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the new file held for a moment, 5",                 W,         New, Scan, NewF, 75,      Deny, 0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the new file held for a moment, 1175",              W,         New, Scan, NewF, 75,      Rem,  0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the new file held for a moment, 1176",              W,         New, Scan, NewF, 75,      Mov,  0,       Fault::None,              Shows::Completion,    75,    "0",   "", nullptr},
+    {"the new file held for a moment",                    Way::Wine, New, Sync, NewF, 75,      0,    0,       Fault::None,              Shows::Completion,    75,    "",    "", nullptr},
+    {"the new file held for good by a scanner",           W,         New, Scan, NewF, Forever, Deny, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   "", HeldReason},
+    {"the new file held for good by a sync client",       W,         New, Sync, NewF, Forever, Shar, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   ".corvane-0.tmp=new", HeldReason},
     // The name put right, and the old file removed, with waits of their own.
-    {"past the replace's waits, 1177, the old file held", W,         New, Scan, NewF, 1950,    Mov,  75,      Fault::Aside1177,         Shows::Completion,  2025,    "0 2", ""},
-    {"past the replace's waits, the old file held",       W,         New, Scan, NewF, 1950,    Mov,  75,      Fault::None,              Shows::Completion,  2025,    "0",   ""},
-    {"the old file held for good once replaced",          W,         New, None, Tgt,  0,       0,    Forever, Fault::None,              Shows::Completion,  1950,    "0",   ".corvane-2.tmp=old"},
-    {"a scanner on the target",                           W,         New, Scan, Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "0",   ""},
-    {"held open by an editor",                            W,         New, Ed,   Tgt,  Forever, Shar, 0,       Fault::None,              Shows::Completion,     0,    "0",   ""},
-    {"held open by an editor",                            W,         Add, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    ""},
-    {"held open by an editor",                            Way::Wine, New, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    ""},
-    {"held open by an editor",                            Way::Wine, Add, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    ""},
-    {"held for 0.7 s",                                    W,         New, Sync, Tgt,  700,     Shar, 0,       Fault::None,              Shows::Completion,   700,    "0",   ""},
-    {"held for 0.7 s",                                    W,         Add, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    ""},
-    {"held for 0.7 s",                                    Way::Wine, New, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    ""},
-    {"held for 0.7 s",                                    Way::Wine, Add, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    ""},
-    {"held for good",                                     W,         New, Sync, Tgt,  Forever, Shar, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   ""},
-    {"held for good",                                     W,         Add, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::CannotOpen,  1950,    "",    ""},
-    {"held for good",                                     Way::Wine, New, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::LeftAsItWas, 1950,    "",    ""},
-    {"held for good",                                     Way::Wine, Add, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::CannotOpen,  1950,    "",    ""},
+    {"past the replace's waits, 1177, the old file held", W,         New, Scan, NewF, 1950,    Mov,  75,      Fault::Aside1177,         Shows::Completion,  2025,    "0 2", "", nullptr},
+    {"past the replace's waits, the old file held",       W,         New, Scan, NewF, 1950,    Mov,  75,      Fault::None,              Shows::Completion,  2025,    "0",   "", nullptr},
+    {"the old file held for good once replaced",          W,         New, None, Tgt,  0,       0,    Forever, Fault::None,              Shows::Completion,  1950,    "0",   ".corvane-2.tmp=old", nullptr},
+    {"a scanner on the target",                           W,         New, Scan, Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "0",   "", nullptr},
+    {"held open by an editor",                            W,         New, Ed,   Tgt,  Forever, Shar, 0,       Fault::None,              Shows::Completion,     0,    "0",   "", nullptr},
+    {"held open by an editor",                            W,         Add, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    "", nullptr},
+    {"held open by an editor",                            Way::Wine, New, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    "", nullptr},
+    {"held open by an editor",                            Way::Wine, Add, Ed,   Tgt,  Forever, 0,    0,       Fault::None,              Shows::Completion,     0,    "",    "", nullptr},
+    {"held for 0.7 s",                                    W,         New, Sync, Tgt,  700,     Shar, 0,       Fault::None,              Shows::Completion,   700,    "0",   "", nullptr},
+    {"held for 0.7 s",                                    W,         Add, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    "", nullptr},
+    {"held for 0.7 s",                                    Way::Wine, New, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    "", nullptr},
+    {"held for 0.7 s",                                    Way::Wine, Add, Sync, Tgt,  700,     0,    0,       Fault::None,              Shows::Completion,   700,    "",    "", nullptr},
+    {"held for good",                                     W,         New, Sync, Tgt,  Forever, Shar, 0,       Fault::None,              Shows::LeftAsItWas, 1950,    "0",   "", HeldReason},
+    {"held for good",                                     W,         Add, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::CannotOpen,  1950,    "",    "", HeldReason},
+    {"held for good",                                     Way::Wine, New, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::LeftAsItWas, 1950,    "",    "", HeldReason},
+    {"held for good",                                     Way::Wine, Add, Sync, Tgt,  Forever, 0,    0,       Fault::None,              Shows::CannotOpen,  1950,    "",    "", HeldReason},
 };
 // clang-format on
 
@@ -204,6 +223,10 @@ bool NewFileHeld, AsideHeld, GaveCode, FaultDone, Made1177;
 std::string Replaces;  // the flags of each call of the replace, where they changed
 DWORD LastFlags;
 std::string KeptInTemp;
+// The files flushed to the disk, by their final paths, and whether one took the config's place
+// before it was.
+std::vector<std::wstring> Flushed;
+bool PlacedUnflushed;
 struct {
     DWORD Total;
     bool WithWaitCursor;
@@ -241,8 +264,44 @@ void HoldAside(LPCWSTR backup) {
     AsideHeld = true;
 }
 
+std::wstring FinalPathOf(HANDLE file) {
+    wchar_t path[2048] = {};
+    const DWORD length = GetFinalPathNameByHandleW(file, path, 2048, 0);
+    return std::wstring(path, length < 2048 ? length : 0);
+}
+
+BOOL WINAPI FlushForRow(HANDLE file) {
+    const std::wstring path = FinalPathOf(file);
+    if (Current->Failing == Fault::FlushFails && path.find(L"\\.corvane-") != std::wstring::npos) {
+        FaultDone = true;
+        SetLastError(ERROR_DEV_NOT_EXIST);
+        return FALSE;
+    }
+    Flushed.push_back(path);
+    return Real.FlushFileBuffers(file);
+}
+
+// A new file takes the config's name only once it is on the disk.
+void ExpectFlushed(LPCWSTR file) {
+    HANDLE handle = Real.CreateFileW(file, FILE_READ_ATTRIBUTES, AllSharing, nullptr, OPEN_EXISTING,
+                                     0, nullptr);
+    const std::wstring path = handle == INVALID_HANDLE_VALUE ? L"" : FinalPathOf(handle);
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    if (std::find(Flushed.begin(), Flushed.end(), path) == Flushed.end()) PlacedUnflushed = true;
+}
+
+DWORD WINAPI LookForRow(LPCWSTR file) {
+    if (Current->Failing == Fault::LookRefused && Target == file) {
+        FaultDone = true;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return Real.GetFileAttributesW(file);
+}
+
 BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
                           LPVOID, LPVOID) {
+    ExpectFlushed(replacement);
     if (Replaces.empty() || flags != LastFlags) {
         Replaces += (Replaces.empty() ? "" : " ") + std::to_string(flags);
     }
@@ -250,9 +309,9 @@ BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup,
     HoldNewFile(replacement);
     Backup = backup;
     const Fault fault = Current->Failing;
-    if ((fault == Fault::MergeRefused && !(flags & Merge)) || fault == Fault::VolumeRefuses ||
-        fault == Fault::DeniedForGood) {
-        FaultDone = true;
+    if (((fault == Fault::MergeRefused || fault == Fault::LookRefused) && !(flags & Merge)) ||
+        fault == Fault::VolumeRefuses || fault == Fault::DeniedForGood) {
+        FaultDone = FaultDone || fault != Fault::LookRefused;
         SetLastError(fault == Fault::VolumeRefuses ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -272,7 +331,8 @@ BOOL WINAPI ReplaceForRow(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup,
 }
 
 BOOL WINAPI LinkForRow(LPCWSTR name, LPCWSTR existing, LPSECURITY_ATTRIBUTES security) {
-    if (Current->Failing != Fault::NoHardLinks && Current->Failing != Fault::NoHardLinksTaken)
+    ExpectFlushed(existing);
+    if (Current->Failing < Fault::NoHardLinks)
         return Real.CreateHardLinkW(name, existing, security);
     FaultDone = true;
     SetLastError(ERROR_INVALID_FUNCTION);
@@ -281,11 +341,13 @@ BOOL WINAPI LinkForRow(LPCWSTR name, LPCWSTR existing, LPSECURITY_ATTRIBUTES sec
 
 BOOL WINAPI MoveForRow(LPCWSTR from, LPCWSTR to, DWORD flags) {
     if (flags & MOVEFILE_REPLACE_EXISTING) HoldNewFile(from);
+    if (Target == to && Backup != from) ExpectFlushed(from);
     const Fault fault = Current->Failing;
     const bool stuck = Made1177 && Backup == from &&
                        (fault == Fault::Aside1177Stuck || fault == Fault::Aside1177Lost);
     const bool lost = Made1177 && fault == Fault::Aside1177Lost && Target == to;
-    const bool denied = fault == Fault::DeniedForGood && Target == to;
+    const bool denied =
+        (fault == Fault::DeniedForGood || fault == Fault::NoHardLinksDenied) && Target == to;
     if (stuck || lost || denied) {
         FaultDone = FaultDone || lost || (stuck && fault == Fault::Aside1177Stuck) || denied;
         SetLastError(ERROR_ACCESS_DENIED);
@@ -305,7 +367,18 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
         name.rfind(RowFolder, 0) == 0 && name.find(L'\\', RowFolder.size()) == std::wstring::npos;
     const Fault fault = Current->Failing;
     const bool probe = flags & FILE_FLAG_DELETE_ON_CLOSE;
+    if (fault == Fault::NoRoom && disposition == CREATE_NEW && inRowFolder && !probe) {
+        FaultDone = true;
+        SetLastError(ERROR_DISK_FULL);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (fault == Fault::NameTooLong && name == Target) {
+        FaultDone = true;
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
     if ((fault == Fault::FolderTakesNoFile && disposition == CREATE_NEW && inRowFolder) ||
+        (fault == Fault::NoReadControl && name == Target && (access & READ_CONTROL)) ||
         (fault == Fault::NoNameAside && disposition == CREATE_NEW && inRowFolder && probe) ||
         (fault == Fault::DeniedForGood && (access & DELETE) && name == Target)) {
         FaultDone = true;
@@ -313,6 +386,14 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
         return INVALID_HANDLE_VALUE;
     }
     return Real.CreateFileW(file, access, sharing, security, disposition, flags, from);
+}
+
+// Once, as a byte-range lock of another program refuses it.
+BOOL WINAPI EndForRow(HANDLE file) {
+    if (Current->Failing != Fault::EndLocked || FaultDone) return Real.SetEndOfFile(file);
+    FaultDone = true;
+    SetLastError(ERROR_LOCK_VIOLATION);
+    return FALSE;
 }
 
 // The copy of old bytes in the system's temp folder is looked at as it goes.
@@ -358,7 +439,11 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         ASSERT_TRUE(PutFileBytes(folder + "\\other.cfg", "keep"));
         // A leftover of a write that never ended keeps its bytes.
         ASSERT_TRUE(PutFileBytes(folder + "\\.corvane-1.tmp", "left"));
+        FaultDone = row.Failing == Fault::LeftSecondName &&
+                    CreateHardLinkW(WidePath(folder + "\\.corvane-0.tmp").c_str(),
+                                    WidePath(path).c_str(), nullptr);
         std::map<std::string, std::string> expected = FolderContents(folder);
+        if (FaultDone) expected.erase(".corvane-0.tmp");
         const std::string written = row.Button == Add ? earlier + block : block;
         if (row.Expected == Shows::Completion) expected["binds.cfg"] = written;
         if (row.Expected == Shows::NameLost) expected.erase("binds.cfg");
@@ -371,7 +456,8 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         Backup.clear();
         Replaces.clear();
         KeptInTemp.clear();
-        NewFileHeld = AsideHeld = GaveCode = FaultDone = Made1177 = false;
+        NewFileHeld = AsideHeld = GaveCode = Made1177 = PlacedUnflushed = false;
+        Flushed.clear();
         Waits = {0, true};
         if (row.Holder != Who::Nobody && row.At == On::Target) {
             HoldFile(Target.c_str(), row.Holder, row.Until);
@@ -383,6 +469,9 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls.CreateFileW = CreateForRow;
         SystemCalls.DeleteFileW = DeleteForRow;
         SystemCalls.Sleep = SleepForRow;
+        SystemCalls.FlushFileBuffers = FlushForRow;
+        SystemCalls.GetFileAttributesW = LookForRow;
+        SystemCalls.SetEndOfFile = EndForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());
         SavePathPrompt saved = AskSavePath;
         AskSavePath = HandOver;
@@ -407,7 +496,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
             const std::string fate = fates[static_cast<int>(row.Expected)];
             const std::string text =
                 std::string(row.Expected == Shows::CannotOpen ? CannotOpenText : CannotWriteText) +
-                "\n\n" + path + (fate.empty() ? "" : "\n\n" + fate);
+                "\n\n" + path + (fate.empty() ? "" : "\n\n" + fate) + ReasonText(row.Why);
             ASSERT_EQ(1u, outcome.Boxes.size()) << seen;
             EXPECT_EQ(text, outcome.Boxes[0].Text);
             EXPECT_TRUE(outcome.Completions.empty()) << "a failed write reported as done";
@@ -418,6 +507,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         // A refusal that is no hold is told at once, and one that lasts within two seconds.
         EXPECT_EQ(row.Waited, Waits.Total);
         EXPECT_EQ(row.Replaces, Replaces);
+        EXPECT_FALSE(PlacedUnflushed) << "a new file took the config's name before it was flushed";
         EXPECT_TRUE(Waits.WithWaitCursor) << "a wait without the wait cursor";
         // The stand-ins did what the row names.
         EXPECT_EQ(row.Failing != Fault::None, FaultDone);

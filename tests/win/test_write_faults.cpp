@@ -94,54 +94,56 @@ struct FaultCase {
     size_t Length;  // for Nested and LongName
     bool Existing;  // the path holds Earlier before the press
     Result Expected;
+    const char* Reason;  // why, after the path (write_test_support.h)
 };
 
 SavePathAnswer ReportTooLong(HWND, wchar_t*) { return SavePathTooLong; }
 
 const FaultCase FaultCases[] = {
     {"new config in a missing folder", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::MissingFolder, 0,
-     false, Result::CannotOpen},
+     false, Result::CannotOpen, "#3"},
     {"add in a missing folder", IDC_ADD_TO_CONFIG, Choice::Typed, Place::MissingFolder, 0, false,
-     Result::CannotOpen},
+     Result::CannotOpen, "#3"},
     // Written through, as a link is; the folder it points into is missing.
     {"new config through a dangling link", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::DanglingLink,
-     0, false, Result::CannotOpen},
+     0, false, Result::CannotOpen, "#2"},
     {"add through a dangling link", IDC_ADD_TO_CONFIG, Choice::Typed, Place::DanglingLink, 0, false,
-     Result::CannotOpen},
+     Result::CannotOpen, "#2"},
     // Refused as Windows' C runtime refuses it, also under Wine run as root, which would open it.
     {"new config over a read-only file", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::ReadOnlyFile,
-     0, true, Result::CannotOpen},
+     0, true, Result::CannotOpen, ReadOnlyReason},
     {"add to a read-only file", IDC_ADD_TO_CONFIG, Choice::Typed, Place::ReadOnlyFile, 0, true,
-     Result::CannotOpen},
+     Result::CannotOpen, ReadOnlyReason},
     {"new config on a device", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Device, 0, false,
-     Result::CannotOpen},
+     Result::CannotOpen, DeviceReason},
     {"add on a device", IDC_ADD_TO_CONFIG, Choice::Typed, Place::Device, 0, false,
-     Result::CannotOpen},
+     Result::CannotOpen, DeviceReason},
     // Written where the link points: a plain file in the link's place would cut it.
     {"new config through a link differing in case alone", IDC_WRITE_NEW_CONFIG, Choice::Typed,
-     Place::CaseOnlyLink, 0, true, Result::Written},
+     Place::CaseOnlyLink, 0, true, Result::Written, nullptr},
     {"add through a link differing in case alone", IDC_ADD_TO_CONFIG, Choice::Typed,
-     Place::CaseOnlyLink, 0, true, Result::Written},
+     Place::CaseOnlyLink, 0, true, Result::Written, nullptr},
     {"new config, a name of 255 bytes", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::LongName, 255,
-     false, Result::Written},
+     false, Result::Written, nullptr},
     {"new config, a name of 256 bytes", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::LongName, 256,
-     false, Result::CannotOpen},
+     false, Result::CannotOpen, LongNameReason},
     {"add, a name of 256 bytes", IDC_ADD_TO_CONFIG, Choice::Typed, Place::LongName, 256, false,
-     Result::CannotOpen},
+     Result::CannotOpen, LongNameReason},
     {"new config, 261 characters", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Nested, 261, false,
-     Result::Written},
+     Result::Written, nullptr},
     {"add, 261 characters", IDC_ADD_TO_CONFIG, Choice::Typed, Place::Nested, 261, true,
-     Result::Written},
+     Result::Written, nullptr},
+    // Windows without long paths refuses the name with its own code.
     {"new config, 511 characters", IDC_WRITE_NEW_CONFIG, Choice::Handed, Place::Nested, 511, true,
-     Result::AsPlatformAllows},
+     Result::AsPlatformAllows, "#3"},
     {"add, 511 characters", IDC_ADD_TO_CONFIG, Choice::Handed, Place::Nested, 511, true,
-     Result::AsPlatformAllows},
+     Result::AsPlatformAllows, "#3"},
     {"new config, 511 characters of three bytes", IDC_WRITE_NEW_CONFIG, Choice::Handed,
-     Place::NestedWide, 511, true, Result::AsPlatformAllows},
+     Place::NestedWide, 511, true, Result::AsPlatformAllows, "#3"},
     {"new config, path past the buffer", IDC_WRITE_NEW_CONFIG, Choice::TooLong, Place::Nested, 600,
-     true, Result::TooLong},
+     true, Result::TooLong, nullptr},
     {"add, path past the buffer", IDC_ADD_TO_CONFIG, Choice::TooLong, Place::Nested, 600, true,
-     Result::TooLong},
+     Result::TooLong, nullptr},
 };
 
 // Under Wine a link that points nowhere is missing from its folder's listing and cannot be
@@ -248,7 +250,7 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
             EXPECT_EQ(1u, outcome.Completions.size());
         } else {
             std::string text = expected == Result::CannotOpen ? CannotOpenText : PathTooLongText;
-            if (expected != Result::TooLong) text += "\n\n" + path;
+            if (expected != Result::TooLong) text += "\n\n" + path + ReasonText(test.Reason);
             EXPECT_EQ(1u, outcome.Boxes.size()) << seen;
             for (const SeenMessageBox& box : outcome.Boxes) {
                 EXPECT_EQ("Error", box.Caption);
@@ -361,7 +363,8 @@ TEST_F(WriteFaults, FullDiskLeavesEveryFileAsItWas) {
         EXPECT_TRUE(outcome.Driver.Seen && !outcome.Driver.GaveUp)
             << "the save dialog took no path";
         ASSERT_EQ(1u, outcome.Boxes.size());
-        EXPECT_EQ(std::string(CannotWriteText) + "\n\n" + path + "\n\n" + LeftAsItWasText,
+        EXPECT_EQ(std::string(CannotWriteText) + "\n\n" + path + "\n\n" + LeftAsItWasText +
+                      ReasonText(DiskFullReason),
                   outcome.Boxes[0].Text);
         EXPECT_TRUE(outcome.Completions.empty()) << "a failed write reported as done";
         EXPECT_EQ(before, FolderContents(folder));

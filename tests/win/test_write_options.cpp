@@ -294,27 +294,30 @@ struct ErrorCase {
     const char* Path;  // starting with '\\': inside the test's folder
     const char* Text;  // the box's text; the path follows it after a blank line when it ends in ':'
     const char* Fate;  // after the path and a blank line, when given
+    const char* Reason;  // last (write_test_support.h)
 };
 
 const ErrorCase ErrorCases[] = {
     {"new config in a missing folder", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
-     CannotOpenText, nullptr},
+     CannotOpenText, nullptr, "#3"},
     {"add in a missing folder", IDC_ADD_TO_CONFIG, SavePathChosen, "\\missing\\binds.cfg",
-     CannotOpenText, nullptr},
+     CannotOpenText, nullptr, "#3"},
     // Names that Windows 10 and Wine keep for devices make no file, and nothing goes to the
     // device. Z:\dev\full is Wine's view of the Linux device that fails every write.
     {"new config as nul.cfg", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\nul.cfg", CannotOpenText,
-     nullptr},
-    {"add to aux.cfg", IDC_ADD_TO_CONFIG, SavePathChosen, "\\aux.cfg", CannotOpenText, nullptr},
+     nullptr, DeviceReason},
+    {"add to aux.cfg", IDC_ADD_TO_CONFIG, SavePathChosen, "\\aux.cfg", CannotOpenText, nullptr,
+     DeviceReason},
     {"new config as com1.cfg", IDC_WRITE_NEW_CONFIG, SavePathChosen, "\\com1.cfg", CannotOpenText,
-     nullptr},
-    {"add to a device", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotOpenText,
-     nullptr},
+     nullptr, DeviceReason},
+    {"add to a device", IDC_ADD_TO_CONFIG, SavePathChosen, "Z:\\dev\\full", CannotOpenText, nullptr,
+     DeviceReason},
     {"new config, path too long", IDC_WRITE_NEW_CONFIG, SavePathTooLong, nullptr, PathTooLongText,
+     nullptr, nullptr},
+    {"add, path too long", IDC_ADD_TO_CONFIG, SavePathTooLong, nullptr, PathTooLongText, nullptr,
      nullptr},
-    {"add, path too long", IDC_ADD_TO_CONFIG, SavePathTooLong, nullptr, PathTooLongText, nullptr},
     {"save dialog failed", IDC_WRITE_NEW_CONFIG, SaveDialogFailed, nullptr,
-     "The save dialog could not be shown.", nullptr},
+     "The save dialog could not be shown.", nullptr, nullptr},
 };
 
 TEST_F(WriteOptions, FailuresShowOneErrorBoxAndNoCompletionDialog) {
@@ -337,6 +340,7 @@ TEST_F(WriteOptions, FailuresShowOneErrorBoxAndNoCompletionDialog) {
         std::string text = test.Text;
         if (text.back() == ':') text += "\n\n" + path;
         if (test.Fate) text += std::string("\n\n") + test.Fate;
+        text += ReasonText(test.Reason);
         EXPECT_EQ(text, box.Text);
         EXPECT_TRUE(box.HasOk);
         EXPECT_FALSE(box.HasYes || box.HasNo);

@@ -6,10 +6,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "../../resources/resource.h"
 #include "../../ui/app.h"
 #include "ui_harness.h"
+
+std::string ReasonText(const char* reason) {
+    if (!reason) return "";
+    if (reason[0] != '#') return std::string("\n\n") + reason;
+    const DWORD code = std::strtoul(reason + 1, nullptr, 10);
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                   text, 496, nullptr);
+    std::string said = Utf8(text);
+    while (!said.empty() && std::strchr("\r\n ", said.back())) said.pop_back();
+    EXPECT_NE("", said) << "no text for " << code;
+    return "\n\n" + said + " (" + std::to_string(code) + ")";
+}
 
 // --- files ------------------------------------------------------------------------------------
 

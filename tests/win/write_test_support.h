@@ -22,6 +22,18 @@ constexpr char CannotWriteText[] = "The config file could not be written complet
 // After the path of a write that failed part-way, what became of the file.
 constexpr char LeftAsItWasText[] = "The file has been left as it was.";
 constexpr char PartlyWrittenText[] = "The file may now hold part of the new text.";
+// Why, after the path and what became of the file: the writer's own sentences, or "#5" for the
+// system's text for code 5 followed by the code in brackets.
+constexpr char DeviceReason[] =
+    "This name belongs to a device, not to a file. Choose another name.";
+constexpr char LongNameReason[] = "This name is too long for the disk. Choose a shorter name.";
+constexpr char ReadOnlyReason[] =
+    "The file is read-only. Untick Read-only in its Properties, or choose another name.";
+constexpr char HeldReason[] =
+    "Another program has the file open. Close that program, then write again.";
+constexpr char DiskFullReason[] = "The disk is full. Free some space, then write again.";
+// "\n\n" and the reason; empty for none.
+std::string ReasonText(const char* reason);
 constexpr char PathTooLongText[] =
     "The chosen file name is too long. Please choose a shorter path for the config file.";
 
