@@ -159,22 +159,24 @@ bool HasNameTooLongForLinux(const wchar_t* full) {
     return false;
 }
 
-// A stream of the C runtime on an open handle, which it then owns.
-std::FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+// A stream of the C runtime on an open handle, which it then owns. It fails only where the C
+// runtime has no descriptor or stream left.
+std::FILE* StreamOf(HANDLE handle, int flags, const char* mode, WriteFailure* why) {
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | flags);
+    std::FILE* file = descriptor == -1 ? nullptr : _fdopen(descriptor, mode);
+    if (file) return file;
     if (descriptor == -1) {
         SystemCalls.CloseHandle(handle);
-        return nullptr;
+    } else {
+        _close(descriptor);
     }
-    std::FILE* file = _fdopen(descriptor, mode);
-    if (!file) _close(descriptor);
-    return file;
+    TellSystemFailure(why, ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
 }
 
-// The C runtime's error for its step that just failed. Only its writes keep the system's code
-// for it; a disk file that takes fewer bytes than it was handed without one is full, as
-// Microsoft's C runtime tells it.
+// The C runtime's error for its step that just failed, whose errno was cleared before it. Only
+// its writes keep the system's code for it; a disk file that takes fewer bytes than it was handed
+// without one is full, as Microsoft's C runtime tells it.
 bool StreamFailed(WriteFailure* why, bool writing = false) {
     if (errno == ENOSPC || (writing && _doserrno == 0)) {
         TellFailure(why, FailureDiskFull);
@@ -193,7 +195,6 @@ bool CallFailed(WriteFailure* why) {
 // The file's flush, once the C runtime has handed the system every byte.
 bool Commit(std::FILE* file, WriteFailure* why) {
     errno = 0;
-    _doserrno = 0;
     if (std::fflush(file) != 0) return StreamFailed(why);
     return SystemCalls.FlushFileBuffers(HandleOf(file)) || CallFailed(why);
 }
@@ -312,11 +313,8 @@ TempAnswer CreateTempFile(const char* tempPath, const char* target, TempUse use,
         SystemCalls.DeleteFileW(wideTemp);
         return TempRefused;
     }
-    errno = 0;
-    _doserrno = 0;
-    *file = StreamOf(handle, 0, backup ? "w+b" : "wb");
+    *file = StreamOf(handle, 0, backup ? "w+b" : "wb", why);
     if (*file) return TempMade;
-    StreamFailed(why);
     SystemCalls.DeleteFileW(wideTemp);
     return TempFailed;
 }
@@ -349,10 +347,7 @@ std::FILE* OpenInPlace(const char* path, InPlaceMode mode, bool* created, WriteF
         return nullptr;
     }
     const bool append = mode == InPlaceAppend;
-    errno = 0;
-    _doserrno = 0;
-    std::FILE* file = StreamOf(handle, append ? _O_APPEND : 0, append ? "a+b" : "r+b");
-    if (!file) StreamFailed(why);
+    std::FILE* file = StreamOf(handle, append ? _O_APPEND : 0, append ? "a+b" : "r+b", why);
     if (file && SystemCalls.GetFileType(HandleOf(file)) != FILE_TYPE_DISK) {
         TellFailure(why, FailureDevice);
         std::fclose(file);
@@ -374,13 +369,11 @@ bool CommitFile(std::FILE* file, WriteFailure* why) { return Commit(file, why); 
 bool CloseFile(std::FILE* file, bool commit, WriteFailure* why) {
     const bool committed = !commit || Commit(file, why);
     errno = 0;
-    _doserrno = 0;
     return (std::fclose(file) == 0 || StreamFailed(why)) && committed;
 }
 
 bool EndFileHere(std::FILE* file, WriteFailure* why) {
     errno = 0;
-    _doserrno = 0;
     LARGE_INTEGER end;
     end.QuadPart = std::fflush(file) == 0 ? _ftelli64(file) : -1;
     if (end.QuadPart < 0) return StreamFailed(why);

@@ -99,24 +99,29 @@ constexpr DWORD Forever = INFINITE;
 
 enum class Fault {
     None,
-    MergeRefused,       // the replace refused unless asked to let the old security go
-    VolumeRefuses,      // no replace on this volume, whatever it is asked
-    Aside1177,          // once: the target under the backup name, the new file under its own
-    Aside1177Stuck,     // the same, and the target's old file cannot move back
-    Aside1177Lost,      // the same, and neither file can move under the target's name
-    DeniedForGood,      // the player may not remove the target, and no program holds it
-    FolderTakesNoFile,  // no new file may be made beside the target
-    NoNameAside,        // the new file may, but no name for the old file can be had
-    FlushFails,         // the new file cannot be put on the disk (a share gone, a drive pulled)
-    LookRefused,        // the replace refused once, and the look at the target after it too
-    LeftSecondName,     // an earlier write could not remove its temp name, a second name now
-    NoRoom,             // the disk has no room for the new file
-    EndLocked,          // another program has locked part of the file: it cannot be cut once
-    NoReadControl,      // the target's security may not be read through its handle
-    NoHardLinks,        // a new name on a file system without them (FAT)
-    NoHardLinksTaken,   // the same, and another program makes the file meanwhile
-    NoHardLinksDenied,  // the same, and the new file may not take the name
-    NameTooLong,        // a new name that Windows cannot hold
+    MergeRefused,           // the replace refused unless asked to let the old security go
+    VolumeRefuses,          // no replace on this volume, whatever it is asked
+    Aside1177,              // once: the target under the backup name, the new file under its own
+    Aside1177Stuck,         // the same, and the target's old file cannot move back
+    Aside1177Lost,          // the same, and neither file can move under the target's name
+    DeniedForGood,          // the player may not remove the target, and no program holds it
+    FolderTakesNoFile,      // no new file may be made beside the target
+    NoNameAside,            // the new file may, but no name for the old file can be had
+    FlushFails,             // the new file cannot be put on the disk (a share gone, a drive pulled)
+    LookRefused,            // the replace refused once, and the look at the target after it too
+    LeftSecondName,         // an earlier write could not remove its temp name, a second name now
+    NoRoom,                 // the disk has no room for the new file
+    EndLocked,              // another program has locked part of the file: it cannot be cut once
+    NoReadControl,          // the target's security may not be read through its handle
+    FolderLinked,           // the target's folder a junction to a folder on another disk
+    RootLinked,             // the same, to another disk's root
+    FolderUnknown,          // the same, and where the folder leads cannot be told
+    FolderUnknownFileHere,  // the same, and the target's final path is its own
+    FileLinkedToo,          // the folder a junction, the target a link to a file of its name
+    NoHardLinks,            // a new name on a file system without them (FAT)
+    NoHardLinksTaken,       // the same, and another program makes the file meanwhile
+    NoHardLinksDenied,      // the same, and the new file may not take the name
+    NameTooLong,            // a new name that Windows cannot hold
 };
 
 enum class Shows { Completion, LeftAsItWas, CannotOpen, NameLost };
@@ -165,6 +170,11 @@ const Row Rows[] = {
     {"no room for the new file",                          W,         New, None, Tgt,  0,       0,    0,       Fault::NoRoom,            Shows::LeftAsItWas,    0,    "",    "", DiskFullReason},
     {"held open by an editor, part of it locked",         W,         New, Ed,   Tgt,  Forever, Shar, 0,       Fault::EndLocked,         Shows::LeftAsItWas,    0,    "0",   "", "#33"},
     {"the target's security not readable through it",     Way::Wine, New, None, Tgt,  0,       0,    0,       Fault::NoReadControl,     Shows::Completion,     0,    "",    "", nullptr},
+    {"the folder a junction to another disk",             W,         New, None, Tgt,  0,       0,    0,       Fault::FolderLinked,      Shows::Completion,     0,    "0",   "", nullptr},
+    {"the folder a junction to another disk's root",      W,         New, None, Tgt,  0,       0,    0,       Fault::RootLinked,        Shows::Completion,     0,    "0",   "", nullptr},
+    {"the folder a junction that cannot be followed",     W,         New, None, Tgt,  0,       0,    0,       Fault::FolderUnknown,     Shows::Completion,     0,    "",    "", nullptr},
+    {"the same, the target where its name says",          W,         New, None, Tgt,  0,       0,    0,       Fault::FolderUnknownFileHere, Shows::Completion, 0,    "0",   "", nullptr},
+    {"the folder a junction, the target a link elsewhere", W,        New, None, Tgt,  0,       0,    0,       Fault::FileLinkedToo,     Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links, the name refused",       W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksDenied, Shows::LeftAsItWas,    0,    "",    "", "#5"},
@@ -219,7 +229,7 @@ struct Holding {
 };
 std::vector<Holding> Holds;
 std::wstring Backup;
-bool NewFileHeld, AsideHeld, GaveCode, FaultDone, Made1177;
+bool NewFileHeld, AsideHeld, GaveCode, FaultDone, Made1177, AskedByName;
 std::string Replaces;  // the flags of each call of the replace, where they changed
 DWORD LastFlags;
 std::string KeptInTemp;
@@ -288,6 +298,51 @@ void ExpectFlushed(LPCWSTR file) {
     const std::wstring path = handle == INVALID_HANDLE_VALUE ? L"" : FinalPathOf(handle);
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     if (std::find(Flushed.begin(), Flushed.end(), path) == Flushed.end()) PlacedUnflushed = true;
+}
+
+// Where the target's folder is a junction, the final paths of the folder and of what it holds
+// lead to another disk: where each leads, null where it cannot be told, or for files where they
+// are as they are.
+const struct {
+    Fault Failing;
+    const wchar_t* Folder;
+    const wchar_t* Files;
+} Junctions[] = {
+    {Fault::FolderLinked, L"\\\\?\\D:\\Linked", L"\\\\?\\D:\\Linked"},
+    {Fault::RootLinked, L"\\\\?\\D:\\", L"\\\\?\\D:"},
+    {Fault::FolderUnknown, nullptr, L"\\\\?\\D:\\Linked"},
+    {Fault::FolderUnknownFileHere, nullptr, nullptr},
+    {Fault::FileLinkedToo, L"\\\\?\\D:\\Linked", L"\\\\?\\D:\\Backup"},
+};
+
+DWORD WINAPI FinalPathForRow(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+    const DWORD length = Real.GetFinalPathNameByHandleW(file, path, size, flags);
+    const auto* junction =
+        std::find_if(std::begin(Junctions), std::end(Junctions),
+                     [](const auto& row) { return row.Failing == Current->Failing; });
+    const std::wstring folder = L"\\\\?\\" + RowFolder.substr(0, RowFolder.size() - 1);
+    const std::wstring real(path, length < size ? length : 0);
+    if (junction == std::end(Junctions) || real.compare(0, folder.size(), folder) != 0) {
+        return length;
+    }
+    FaultDone = true;
+    const std::wstring rest = real.substr(folder.size());
+    const wchar_t* leads = rest.empty() ? junction->Folder : junction->Files;
+    if (!leads && rest.empty()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    const std::wstring final = leads ? leads + rest : real;
+    if (final.size() >= size) return static_cast<DWORD>(final.size() + 1);
+    std::copy(final.c_str(), final.c_str() + final.size() + 1, path);
+    return static_cast<DWORD>(final.size());
+}
+
+// Under Wine the look at a plain target keeps its security for the new file's comparison.
+BOOL WINAPI SecurityForRow(LPCWSTR file, SECURITY_INFORMATION asked, PSECURITY_DESCRIPTOR security,
+                           DWORD size, LPDWORD needed) {
+    AskedByName = AskedByName || Target == file;
+    return Real.GetFileSecurityW(file, asked, security, size, needed);
 }
 
 DWORD WINAPI LookForRow(LPCWSTR file) {
@@ -439,6 +494,8 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         ASSERT_TRUE(PutFileBytes(folder + "\\other.cfg", "keep"));
         // A leftover of a write that never ended keeps its bytes.
         ASSERT_TRUE(PutFileBytes(folder + "\\.corvane-1.tmp", "left"));
+        // A copy that another program made of one, listed before the writer's own names.
+        ASSERT_TRUE(PutFileBytes(folder + "\\.corvane-0 (copy).tmp", "copy"));
         FaultDone = row.Failing == Fault::LeftSecondName &&
                     CreateHardLinkW(WidePath(folder + "\\.corvane-0.tmp").c_str(),
                                     WidePath(path).c_str(), nullptr);
@@ -456,7 +513,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         Backup.clear();
         Replaces.clear();
         KeptInTemp.clear();
-        NewFileHeld = AsideHeld = GaveCode = Made1177 = PlacedUnflushed = false;
+        NewFileHeld = AsideHeld = GaveCode = Made1177 = PlacedUnflushed = AskedByName = false;
         Flushed.clear();
         Waits = {0, true};
         if (row.Holder != Who::Nobody && row.At == On::Target) {
@@ -471,6 +528,8 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls.Sleep = SleepForRow;
         SystemCalls.FlushFileBuffers = FlushForRow;
         SystemCalls.GetFileAttributesW = LookForRow;
+        SystemCalls.GetFinalPathNameByHandleW = FinalPathForRow;
+        SystemCalls.GetFileSecurityW = SecurityForRow;
         SystemCalls.SetEndOfFile = EndForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());
         SavePathPrompt saved = AskSavePath;
@@ -514,6 +573,8 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         EXPECT_EQ(row.Holder != Who::Nobody && row.At == On::NewFile, NewFileHeld);
         EXPECT_EQ(row.AsideHeld != 0, AsideHeld);
         EXPECT_EQ(row.Code != 0, GaveCode);
+        EXPECT_EQ(row.Failing == Fault::NoReadControl, AskedByName)
+            << "the target's security asked by name where the look could have kept it";
         if (row.Waited >= 1950) std::printf("[ INFO     ] %s: %lu ms\n", row.Name, elapsed);
     }
     SetEnvironmentVariableW(L"TMP", tmp[0] ? tmp : nullptr);

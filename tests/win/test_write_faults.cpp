@@ -84,6 +84,7 @@ enum class Place {
     // Chinese characters and ".cfg", Length bytes of UTF-8: Windows takes the name, but a Linux
     // file name holds 255 bytes
     LongName,
+    LongPathForm,  // an existing file, its path in the \\?\ form
 };
 
 struct FaultCase {
@@ -129,6 +130,8 @@ const FaultCase FaultCases[] = {
      false, Result::CannotOpen, LongNameReason},
     {"add, a name of 256 bytes", IDC_ADD_TO_CONFIG, Choice::Typed, Place::LongName, 256, false,
      Result::CannotOpen, LongNameReason},
+    {"new config, a path in the \\\\?\\ form", IDC_WRITE_NEW_CONFIG, Choice::Handed,
+     Place::LongPathForm, 0, true, Result::Written, nullptr},
     {"new config, 261 characters", IDC_WRITE_NEW_CONFIG, Choice::Typed, Place::Nested, 261, false,
      Result::Written, nullptr},
     {"add, 261 characters", IDC_ADD_TO_CONFIG, Choice::Typed, Place::Nested, 261, true,
@@ -202,6 +205,9 @@ TEST_F(WriteFaults, EachFaultShowsItsErrorAndSpoilsNoFile) {
                     continue;
                 }
                 path = std::string(unixFiles) + "\\case\\keep.cfg";
+                break;
+            case Place::LongPathForm:
+                path = "\\\\?\\" + base + "\\binds.cfg";
                 break;
             case Place::LongName:
                 path = base + "\\";

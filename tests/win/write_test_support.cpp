@@ -28,7 +28,9 @@ std::string ReasonText(const char* reason) {
 
 // --- files ------------------------------------------------------------------------------------
 
-std::wstring WidePath(const std::string& path) { return L"\\\\?\\" + Widened(path); }
+std::wstring WidePath(const std::string& path) {
+    return path.rfind("\\\\?\\", 0) == 0 ? Widened(path) : L"\\\\?\\" + Widened(path);
+}
 
 bool PathExists(const std::string& path) {
     return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
