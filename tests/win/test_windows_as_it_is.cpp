@@ -118,6 +118,7 @@ enum class Fault {
     FolderUnknown,          // the same, and where the folder leads cannot be told
     FolderUnknownFileHere,  // the same, and the target's final path is its own
     FileLinkedToo,          // the folder a junction, the target a link to a file of its name
+    DeviceUnseen,           // a device that refuses the look: the open tells what it is
     NoHardLinks,            // a new name on a file system without them (FAT)
     NoHardLinksTaken,       // the same, and another program makes the file meanwhile
     NoHardLinksDenied,      // the same, and the new file may not take the name
@@ -175,6 +176,7 @@ const Row Rows[] = {
     {"the folder a junction that cannot be followed",     W,         New, None, Tgt,  0,       0,    0,       Fault::FolderUnknown,     Shows::Completion,     0,    "",    "", nullptr},
     {"the same, the target where its name says",          W,         New, None, Tgt,  0,       0,    0,       Fault::FolderUnknownFileHere, Shows::Completion, 0,    "0",   "", nullptr},
     {"the folder a junction, the target a link elsewhere", W,        New, None, Tgt,  0,       0,    0,       Fault::FileLinkedToo,     Shows::Completion,     0,    "",    "", nullptr},
+    {"a device that refuses the look",                    W,         New, None, Tgt,  0,       0,    0,       Fault::DeviceUnseen,      Shows::CannotOpen,     0,    "",    "", DeviceReason},
     {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links, the name refused",       W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksDenied, Shows::LeftAsItWas,    0,    "",    "", "#5"},
@@ -432,7 +434,9 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
     }
+    const bool look = flags & FILE_FLAG_OPEN_REPARSE_POINT;
     if ((fault == Fault::FolderTakesNoFile && disposition == CREATE_NEW && inRowFolder) ||
+        (fault == Fault::DeviceUnseen && name == Target && look) ||
         (fault == Fault::NoReadControl && name == Target && (access & READ_CONTROL)) ||
         (fault == Fault::NoNameAside && disposition == CREATE_NEW && inRowFolder && probe) ||
         (fault == Fault::DeniedForGood && (access & DELETE) && name == Target)) {
@@ -441,6 +445,13 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
         return INVALID_HANDLE_VALUE;
     }
     return Real.CreateFileW(file, access, sharing, security, disposition, flags, from);
+}
+
+DWORD WINAPI TypeForRow(HANDLE file) {
+    if (Current->Failing == Fault::DeviceUnseen && FinalPathOf(file) == L"\\\\?\\" + Target) {
+        return FILE_TYPE_CHAR;
+    }
+    return Real.GetFileType(file);
 }
 
 // Once, as a byte-range lock of another program refuses it.
@@ -530,6 +541,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls.GetFileAttributesW = LookForRow;
         SystemCalls.GetFinalPathNameByHandleW = FinalPathForRow;
         SystemCalls.GetFileSecurityW = SecurityForRow;
+        SystemCalls.GetFileType = TypeForRow;
         SystemCalls.SetEndOfFile = EndForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());
         SavePathPrompt saved = AskSavePath;
@@ -542,6 +554,8 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls = Real;
         ReleaseHolds(Forever);
         Holds.clear();
+        EXPECT_TRUE(!PathExists(path) || Opens(Target.c_str(), GENERIC_READ | DELETE, 0))
+            << "the config left open";
 
         std::string seen;
         for (const SeenMessageBox& box : outcome.Boxes) seen += "[" + box.Text + "] ";

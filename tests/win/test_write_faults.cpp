@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../../output/windows_calls.h"
 #include "../../resources/resource.h"
 #include "../../ui/app.h"
 #include "../../ui/write_options.h"
@@ -401,8 +402,21 @@ std::string SecurityOf(const std::string& path) {
     return bytes;
 }
 
+// The security of each file of the writer's as it is removed.
+std::vector<std::string> BackupSecurities;
+decltype(&::DeleteFileW) RealDelete;
+
+BOOL WINAPI DeleteSeeingBackup(LPCWSTR file) {
+    const std::string path = Utf8(file);
+    if (path.find("\\.corvane-") != std::string::npos) {
+        BackupSecurities.push_back(SecurityOf(path));
+    }
+    return RealDelete(file);
+}
+
 // Configs that others may not read, made by the test run: a new file in their folder would get
-// other permissions, so a new config is written into each itself and its permissions stay.
+// other permissions, so a new config is written into each itself and its permissions stay. The
+// copy of its old bytes is no more readable than the stricter of the two allows.
 TEST_F(WriteFaults, NewConfigKeepsAPrivateFilesPermissions) {
     const char* unixFiles = std::getenv("CORVANE_UNIX_FILES");
     if (!unixFiles) GTEST_SKIP() << "no private files in CORVANE_UNIX_FILES";
@@ -412,13 +426,20 @@ TEST_F(WriteFaults, NewConfigKeepsAPrivateFilesPermissions) {
     ASSERT_TRUE(PutFileBytes(folder + "\\new", ""));
     const std::string anyNewFile = SecurityOf(folder + "\\new");
     ASSERT_TRUE(DeleteFileW(WidePath(folder + "\\new").c_str()));
+    const std::string ownerAndGroupRead = SecurityOf(folder + "\\640.cfg");
     for (const char* name : {"600.cfg", "640.cfg"}) {
         SCOPED_TRACE(name);
         const std::string path = folder + "\\" + name;
         const std::string security = SecurityOf(path);
         ASSERT_NE("", security);
         ASSERT_NE(anyNewFile, security) << "the file's permissions are those of any new file";
+        BackupSecurities.clear();
+        RealDelete = SystemCalls.DeleteFileW;
+        SystemCalls.DeleteFileW = DeleteSeeingBackup;
         Outcome outcome = Write(IDC_WRITE_NEW_CONFIG, path);
+        SystemCalls.DeleteFileW = RealDelete;
+        // The new file its folder would give it, refused, then the copy of the old bytes.
+        EXPECT_EQ((std::vector<std::string>{anyNewFile, ownerAndGroupRead}), BackupSecurities);
         EXPECT_TRUE(outcome.Boxes.empty()) << outcome.Boxes[0].Text;
         EXPECT_EQ(1u, outcome.Completions.size());
         EXPECT_EQ(WrittenBlock, FileBytes(path));
