@@ -99,30 +99,30 @@ constexpr DWORD Forever = INFINITE;
 
 enum class Fault {
     None,
-    MergeRefused,           // the replace refused unless asked to let the old security go
-    VolumeRefuses,          // no replace on this volume, whatever it is asked
-    Aside1177,              // once: the target under the backup name, the new file under its own
-    Aside1177Stuck,         // the same, and the target's old file cannot move back
-    Aside1177Lost,          // the same, and neither file can move under the target's name
-    DeniedForGood,          // the player may not remove the target, and no program holds it
-    FolderTakesNoFile,      // no new file may be made beside the target
-    NoNameAside,            // the new file may, but no name for the old file can be had
-    FlushFails,             // the new file cannot be put on the disk (a share gone, a drive pulled)
-    LookRefused,            // the replace refused once, and the look at the target after it too
-    LeftSecondName,         // an earlier write could not remove its temp name, a second name now
-    NoRoom,                 // the disk has no room for the new file
-    EndLocked,              // another program has locked part of the file: it cannot be cut once
-    NoReadControl,          // the target's security may not be read through its handle
-    FolderLinked,           // the target's folder a junction to a folder on another disk
-    RootLinked,             // the same, to another disk's root
-    FolderUnknown,          // the same, and where the folder leads cannot be told
-    FolderUnknownFileHere,  // the same, and the target's final path is its own
-    FileLinkedToo,          // the folder a junction, the target a link to a file of its name
-    DeviceUnseen,           // a device that refuses the look: the open tells what it is
-    NoHardLinks,            // a new name on a file system without them (FAT)
-    NoHardLinksTaken,       // the same, and another program makes the file meanwhile
-    NoHardLinksDenied,      // the same, and the new file may not take the name
-    NameTooLong,            // a new name that Windows cannot hold
+    MergeRefused,       // the replace refused unless asked to let the old security go
+    VolumeRefuses,      // no replace on this volume, whatever it is asked
+    Aside1177,          // once: the target under the backup name, the new file under its own
+    Aside1177Stuck,     // the same, and the target's old file cannot move back
+    Aside1177Lost,      // the same, and neither file can move under the target's name
+    DeniedForGood,      // the player may not remove the target, and no program holds it
+    FolderTakesNoFile,  // no new file may be made beside the target
+    NoNameAside,        // the new file may, but no name for the old file can be had
+    FlushFails,         // the new file cannot be put on the disk (a share gone, a drive pulled)
+    LookRefused,        // the replace refused once, and the look at the target after it too
+    LeftSecondName,     // an earlier write could not remove its temp name, a second name now
+    NoRoom,             // the disk has no room for the new file
+    EndLocked,          // another program has locked part of the file: it cannot be cut once
+    NoReadControl,      // the target's security may not be read through its handle
+    FolderLinked,       // the target's folder a junction to a folder on another disk
+    RootLinked,         // the same, to another disk's root
+    FolderUnknown,      // the same, and where the folder leads cannot be told
+    UnknownFolderOnly,  // the same, and the target's final path is its own
+    FileLinkedToo,      // the folder a junction, the target a link to a file of its name
+    DeviceUnseen,       // a device that refuses the look: the open tells what it is
+    NoHardLinks,        // a new name on a file system without them (FAT)
+    NoHardLinksTaken,   // the same, and another program makes the file meanwhile
+    NoHardLinksDenied,  // the same, and the new file may not take the name
+    NameTooLong,        // a new name that Windows cannot hold
 };
 
 enum class Shows { Completion, LeftAsItWas, CannotOpen, NameLost };
@@ -174,7 +174,7 @@ const Row Rows[] = {
     {"the folder a junction to another disk",             W,         New, None, Tgt,  0,       0,    0,       Fault::FolderLinked,      Shows::Completion,     0,    "0",   "", nullptr},
     {"the folder a junction to another disk's root",      W,         New, None, Tgt,  0,       0,    0,       Fault::RootLinked,        Shows::Completion,     0,    "0",   "", nullptr},
     {"the folder a junction that cannot be followed",     W,         New, None, Tgt,  0,       0,    0,       Fault::FolderUnknown,     Shows::Completion,     0,    "",    "", nullptr},
-    {"the same, the target where its name says",          W,         New, None, Tgt,  0,       0,    0,       Fault::FolderUnknownFileHere, Shows::Completion, 0,    "0",   "", nullptr},
+    {"the same, the target where its name says",          W,         New, None, Tgt,  0,       0,    0,       Fault::UnknownFolderOnly, Shows::Completion, 0,    "0",   "", nullptr},
     {"the folder a junction, the target a link elsewhere", W,        New, None, Tgt,  0,       0,    0,       Fault::FileLinkedToo,     Shows::Completion,     0,    "",    "", nullptr},
     {"a device that refuses the look",                    W,         New, None, Tgt,  0,       0,    0,       Fault::DeviceUnseen,      Shows::CannotOpen,     0,    "",    "", DeviceReason},
     {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    "", nullptr},
@@ -310,11 +310,13 @@ const struct {
     const wchar_t* Folder;
     const wchar_t* Files;
 } Junctions[] = {
-    {Fault::FolderLinked, L"\\\\?\\D:\\Linked", L"\\\\?\\D:\\Linked"},
-    {Fault::RootLinked, L"\\\\?\\D:\\", L"\\\\?\\D:"},
-    {Fault::FolderUnknown, nullptr, L"\\\\?\\D:\\Linked"},
-    {Fault::FolderUnknownFileHere, nullptr, nullptr},
-    {Fault::FileLinkedToo, L"\\\\?\\D:\\Linked", L"\\\\?\\D:\\Backup"},
+    // clang-format off
+    {Fault::FolderLinked,       L"\\\\?\\D:\\Linked",  L"\\\\?\\D:\\Linked"},
+    {Fault::RootLinked,         L"\\\\?\\D:\\",        L"\\\\?\\D:"},
+    {Fault::FolderUnknown,      nullptr,               L"\\\\?\\D:\\Linked"},
+    {Fault::UnknownFolderOnly,  nullptr,               nullptr},
+    {Fault::FileLinkedToo,      L"\\\\?\\D:\\Linked",  L"\\\\?\\D:\\Backup"},
+    // clang-format on
 };
 
 DWORD WINAPI FinalPathForRow(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
@@ -447,6 +449,7 @@ HANDLE WINAPI CreateForRow(LPCWSTR file, DWORD access, DWORD sharing,
     return Real.CreateFileW(file, access, sharing, security, disposition, flags, from);
 }
 
+// The device that refused the look is one to the open.
 DWORD WINAPI TypeForRow(HANDLE file) {
     if (Current->Failing == Fault::DeviceUnseen && FinalPathOf(file) == L"\\\\?\\" + Target) {
         return FILE_TYPE_CHAR;
