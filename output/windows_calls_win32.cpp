@@ -16,19 +16,20 @@ bool RunsUnderWine() {
 
 HMODULE SecurityLibrary;
 
-// The security call of that name with these arguments; where it cannot be had, it fails as a
-// missing call does.
+// The security call of that name, from advapi32 loaded on first use; null where it cannot be had,
+// with the error a missing call gives.
+FARPROC SecurityCall(const char* name) {
+    if (!SecurityLibrary) SecurityLibrary = LoadLibraryW(L"advapi32.dll");
+    const FARPROC found = SecurityLibrary ? GetProcAddress(SecurityLibrary, name) : nullptr;
+    if (!found) SetLastError(ERROR_PROC_NOT_FOUND);
+    return found;
+}
+
+// That call with these arguments; where it cannot be had, it fails as a missing call does.
 template <typename Function, typename... Arguments>
 auto CallSecurity(const char* name, Arguments... arguments) {
-    if (!SecurityLibrary) SecurityLibrary = LoadLibraryW(L"advapi32.dll");
-    const auto call = reinterpret_cast<Function>(
-        reinterpret_cast<void*>(SecurityLibrary ? GetProcAddress(SecurityLibrary, name) : nullptr));
-    using Result = decltype(call(arguments...));
-    if (!call) {
-        SetLastError(ERROR_PROC_NOT_FOUND);
-        return Result{};
-    }
-    return call(arguments...);
+    const auto call = reinterpret_cast<Function>(reinterpret_cast<void*>(SecurityCall(name)));
+    return call ? call(arguments...) : decltype(call(arguments...)){};
 }
 
 BOOL WINAPI FileSecurity(LPCWSTR file, SECURITY_INFORMATION asked, PSECURITY_DESCRIPTOR descriptor,
