@@ -119,6 +119,7 @@ enum class Fault {
     UnknownFolderOnly,  // the same, and the target's final path is its own
     FileLinkedToo,      // the folder a junction, the target a link to a file of its name
     DeviceUnseen,       // a device that refuses the look: the open tells what it is
+    NoOwnerOnly,        // the process's own account cannot be read for the backup's rights
     NoHardLinks,        // a new name on a file system without them (FAT)
     NoHardLinksTaken,   // the same, and another program makes the file meanwhile
     NoHardLinksDenied,  // the same, and the new file may not take the name
@@ -177,6 +178,7 @@ const Row Rows[] = {
     {"the same, the target where its name says",          W,         New, None, Tgt,  0,       0,    0,       Fault::UnknownFolderOnly, Shows::Completion, 0,    "0",   "", nullptr},
     {"the folder a junction, the target a link elsewhere", W,        New, None, Tgt,  0,       0,    0,       Fault::FileLinkedToo,     Shows::Completion,     0,    "",    "", nullptr},
     {"a device that refuses the look",                    W,         New, None, Tgt,  0,       0,    0,       Fault::DeviceUnseen,      Shows::CannotOpen,     0,    "",    "", DeviceReason},
+    {"held open by an editor, no rights for the backup",  Way::Wine, New, Ed,   Tgt,  Forever, 0,    0,       Fault::NoOwnerOnly,       Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links (FAT)",                   W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinks,       Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links, taken meanwhile",        W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksTaken,  Shows::Completion,     0,    "",    "", nullptr},
     {"a new name, no hard links, the name refused",       W,         New, None, Tgt,  0,       0,    0,       Fault::NoHardLinksDenied, Shows::LeftAsItWas,    0,    "",    "", "#5"},
@@ -457,6 +459,15 @@ DWORD WINAPI TypeForRow(HANDLE file) {
     return Real.GetFileType(file);
 }
 
+// Under Wine the backup then gets what any new file gets.
+BOOL WINAPI TokenForRow(HANDLE process, DWORD access, PHANDLE token) {
+    if (Current->Failing != Fault::NoOwnerOnly)
+        return Real.OpenProcessToken(process, access, token);
+    FaultDone = true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
 // Once, as a byte-range lock of another program refuses it.
 BOOL WINAPI EndForRow(HANDLE file) {
     if (Current->Failing != Fault::EndLocked || FaultDone) return Real.SetEndOfFile(file);
@@ -545,6 +556,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls.GetFinalPathNameByHandleW = FinalPathForRow;
         SystemCalls.GetFileSecurityW = SecurityForRow;
         SystemCalls.GetFileType = TypeForRow;
+        SystemCalls.OpenProcessToken = TokenForRow;
         SystemCalls.SetEndOfFile = EndForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());
         SavePathPrompt saved = AskSavePath;
