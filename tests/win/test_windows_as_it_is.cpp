@@ -460,9 +460,11 @@ DWORD WINAPI TypeForRow(HANDLE file) {
 }
 
 // Under Wine the backup then gets what any new file gets.
-BOOL WINAPI TokenForRow(HANDLE process, DWORD access, PHANDLE token) {
-    if (Current->Failing != Fault::NoOwnerOnly)
-        return Real.OpenProcessToken(process, access, token);
+BOOL WINAPI TokenUserForRow(HANDLE token, TOKEN_INFORMATION_CLASS asked, LPVOID information,
+                            DWORD size, PDWORD needed) {
+    if (Current->Failing != Fault::NoOwnerOnly) {
+        return Real.GetTokenInformation(token, asked, information, size, needed);
+    }
     FaultDone = true;
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
@@ -556,7 +558,7 @@ TEST_F(WriteFaults, OtherProgramsHoldsAndWindowsOwnReplace) {
         SystemCalls.GetFinalPathNameByHandleW = FinalPathForRow;
         SystemCalls.GetFileSecurityW = SecurityForRow;
         SystemCalls.GetFileType = TypeForRow;
-        SystemCalls.OpenProcessToken = TokenForRow;
+        SystemCalls.GetTokenInformation = TokenUserForRow;
         SystemCalls.SetEndOfFile = EndForRow;
         SetEnvironmentVariableW(L"TMP", Widened(systemTemp).c_str());
         SavePathPrompt saved = AskSavePath;
